@@ -1,0 +1,95 @@
+#include "kernels/planar_kernel.h"
+
+#include "kernels/special_functions.h"
+
+#include <cmath>
+
+namespace csolver {
+
+namespace {
+// float(0.0001): the zero offset divides its zero difference by h times this.
+constexpr double ZERO_OFFSET_SCALE = 9.999999747378752e-05;
+// float(5.9): beyond it the asymptotic forms replace the Bessel expressions.
+constexpr double FAR_DISTANCE = 5.900000095367432;
+constexpr double FAR_A_DENOM = 12867.96364696168;   // close to 4096 pi
+constexpr double FAR_B_DENOM = 6433.981933593751;   // 2048 pi_f plus one ulp
+constexpr double NEAR_DENOM = 10.026513238030574;   // 4 sqrt(2 pi_f)
+}  // namespace
+
+CrackGrid build_crack_grid(const NodeTable& nodes, const BoxBounds& bounds) {
+  CrackGrid grid;
+  grid.bounds = bounds;
+  grid.crack_x.resize(bounds.size());
+  grid.crack_y.resize(bounds.size());
+  grid.crack_mask.resize(bounds.size());
+  std::size_t n = 0;
+  for (std::int32_t j = 0; j < bounds.ny; ++j)
+    for (std::int32_t i = 0; i < bounds.nx; ++i, ++n) {
+      const std::size_t src = nodes.index(bounds.ix0 + i, bounds.iy0 + j, 0);
+      grid.crack_x[n] = nodes.node_x[src];
+      grid.crack_y[n] = nodes.node_y[src];
+      grid.crack_mask[n] = nodes.node_flag[src];
+    }
+  return grid;
+}
+
+PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G0, double c_nu) {
+  const double r = std::sqrt(dx * dx + dy * dy);
+  const double rho = r / h;
+  const double z = rho * rho / 4;
+  const bool zero = dx == 0 && dy == 0;
+  const double direction_scale = zero ? h * ZERO_OFFSET_SCALE : r;
+  const double ux = dx / direction_scale;
+  const double uy = dy / direction_scale;
+
+  const double g = exp_f(-rho * rho / 2) / TWO_PI_F;
+  double a, b;
+  if (std::fabs(rho) > FAR_DISTANCE) {
+    const double z35 = std::pow(z, 3.5);
+    a = -((256 * z + 288) * z - 75) / (FAR_A_DENOM * z35);
+    b = ((128 * z + 48) * z + 45) / (FAR_B_DENOM * z35);
+  } else {
+    const double i0 = bessel_i0(z);
+    const double i1 = bessel_i1(z);
+    a = exp_f(-z) * (rho * rho * i1 + (2 - rho * rho) * i0) / NEAR_DENOM;
+    b = exp_f(-z) * (i0 - i1) / NEAR_DENOM;
+  }
+  const double A = a / h;
+  const double B = b / h;
+  const double s = (G0 / 2) * (2 * c_nu - 1);
+  const double isotropic = (G0 / 2) * (A + (2 * c_nu - 1) * B);
+  return {s * (A - 2 * B) * ux * ux + isotropic, s * (A - 2 * B) * ux * uy, s * (A - 2 * B) * uy * uy + isotropic,
+          c_nu * G0 * A, g};
+}
+
+void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PaddedConvolution& conv) {
+  const std::int32_t nx = grid.bounds.nx;
+  const std::int32_t ny = grid.bounds.ny;
+  auto store = [&](int m, int n, const PlanarKernelValues& k, double k12_sign) {
+    const std::size_t index = conv.padded_index({m, n, 0});
+    conv.set_kernel_sample(K11, index, k.k11);
+    conv.set_kernel_sample(K12, index, k12_sign * k.k12);
+    conv.set_kernel_sample(K22, index, k.k22);
+    conv.set_kernel_sample(K33, index, k.k33);
+    conv.set_kernel_sample(KG, index, k.gauss);
+  };
+  // Offsets of one quadrant from coordinates; the other three by mirroring,
+  // K12 odd in each in-plane direction, the rest even. Writing a mirrored
+  // point twice on an axis stores the same value, so no case split is needed.
+  for (std::int32_t m = 0; m < nx; ++m)
+    for (std::int32_t n = 0; n < ny; ++n) {
+      const std::size_t at = static_cast<std::size_t>(m) + static_cast<std::size_t>(nx) * static_cast<std::size_t>(n);
+      const PlanarKernelValues k = planar_kernel_values(grid.crack_x[at] - grid.crack_x[0],
+                                                        grid.crack_y[at] - grid.crack_y[0], setup.h, setup.G0,
+                                                        setup.c_nu);
+      store(m, n, k, 1.0);
+      store(-m, -n, k, 1.0);
+      if (m != 0 && n != 0) {
+        store(-m, n, k, -1.0);
+        store(m, -n, k, -1.0);
+      }
+    }
+  conv.transform_kernels();
+}
+
+}  // namespace csolver

@@ -1,0 +1,40 @@
+#pragma once
+// The traction kernel of a planar crack between Gaussian approximating
+// functions of the crack opening, on the crack plane's sub-grid.
+#include "driver/problem_setup.h"
+#include "numlib/convolution.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace csolver {
+
+// Kernel slots in the crack convolution.
+inline constexpr int K11 = 0, K12 = 1, K22 = 2, K33 = 3, KG = 4;
+inline constexpr int PLANAR_KERNELS = 5;
+
+// The crack plane's sub-grid: node (i, j), 0-based, is full-grid node
+// (ix0 + i, iy0 + j, 0); arrays x fastest.
+struct CrackGrid {
+  BoxBounds bounds;
+  std::vector<double> crack_x, crack_y;
+  std::vector<std::int32_t> crack_mask;
+
+  std::size_t size() const { return bounds.size(); }
+};
+
+CrackGrid build_crack_grid(const NodeTable& nodes, const BoxBounds& bounds);
+
+struct PlanarKernelValues {
+  double k11, k12, k22, k33, gauss;
+};
+
+// Kernel values for the in-plane offset (dx, dy); (0, 0) gives the
+// zero-offset values.
+PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G0, double c_nu);
+
+// Fills the five kernels of `conv` (K11, K12, K22, K33, KG) for every offset
+// of the sub-grid by the mirror rule, then transforms them.
+void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PaddedConvolution& conv);
+
+}  // namespace csolver

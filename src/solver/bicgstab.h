@@ -1,0 +1,118 @@
+#pragma once
+// Unpreconditioned BiCGSTAB for any linear operator on a plain array, with
+// the stopping test of this program: the Euclidean norm of the last solution
+// update, not of the residual. Written once for the inhomogeneity and the
+// crack solver.
+#include "solver/vector_ops.h"
+
+#include <cmath>
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace csolver {
+
+inline constexpr int MAX_ITERATIONS = 200;
+
+enum class Breakdown {
+  none,
+  zero_rho,          // <r_hat, r> = 0
+  zero_r_hat_v,      // <r_hat, A p> = 0
+  zero_t_t,          // A s = 0 while s is not
+  zero_omega,        // <t, s> = 0: the next beta would divide by zero
+  non_finite,        // a scalar of the iteration is infinite or not a number
+};
+
+const char* describe(Breakdown breakdown);
+
+struct SolveStatus {
+  int iterations = 0;     // iterations performed
+  double error = 0.0;     // update norm of the last iteration
+  bool converged = false;  // error <= tol, or the half-step residual vanished
+  Breakdown breakdown = Breakdown::none;
+};
+
+// Vectors of one load case, allocated once for the run and reused.
+struct BicgstabWorkspace {
+  explicit BicgstabWorkspace(std::size_t size)
+      : r(size), r_hat(size), p(size), v(size), s(size), t(size), dx(size) {}
+  std::vector<double> r, r_hat, p, v, s, t, dx;
+};
+
+// Solves A x = b from x = 0. apply(in, out) writes A in to out;
+// on_iteration(iter, err) is called after every iteration, before the test.
+template <class Operator, class Observer>
+SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<double> x, double tol,
+                     BicgstabWorkspace& w, Observer&& on_iteration) {
+  const std::size_t n = x.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    x[i] = 0.0;
+    // A(0) = 0 exactly, so the start residual is b itself.
+    w.r[i] = b[i];
+    w.r_hat[i] = b[i];
+    w.v[i] = 0.0;
+    w.p[i] = 0.0;
+  }
+  double rho_prev = 1.0, alpha = 1.0, omega = 1.0;
+  SolveStatus status;
+  auto finite = [](double value) { return std::isfinite(value); };
+  for (int iter = 1; iter <= MAX_ITERATIONS; ++iter) {
+    status.iterations = iter;
+    const double rho = dot(w.r_hat, w.r);
+    if (rho == 0.0 || !finite(rho)) {
+      status.breakdown = rho == 0.0 ? Breakdown::zero_rho : Breakdown::non_finite;
+      return status;
+    }
+    const double beta = (rho / rho_prev) * (alpha / omega);
+    for (std::size_t i = 0; i < n; ++i) w.p[i] = w.r[i] + beta * (w.p[i] - omega * w.v[i]);
+    apply(std::span<const double>(w.p), std::span<double>(w.v));
+    const double r_hat_v = dot(w.r_hat, w.v);
+    if (r_hat_v == 0.0 || !finite(r_hat_v)) {
+      status.breakdown = r_hat_v == 0.0 ? Breakdown::zero_r_hat_v : Breakdown::non_finite;
+      return status;
+    }
+    alpha = rho / r_hat_v;
+    for (std::size_t i = 0; i < n; ++i) w.s[i] = w.r[i] - alpha * w.v[i];
+    if (all_zero(w.s)) {
+      // The half step solved the system exactly; omega would be 0/0.
+      for (std::size_t i = 0; i < n; ++i) {
+        w.dx[i] = alpha * w.p[i];
+        x[i] += w.dx[i];
+      }
+      status.error = std::sqrt(dot(w.dx, w.dx));
+      status.converged = true;
+      on_iteration(iter, status.error);
+      return status;
+    }
+    apply(std::span<const double>(w.s), std::span<double>(w.t));
+    const double t_t = dot(w.t, w.t);
+    if (t_t == 0.0 || !finite(t_t)) {
+      status.breakdown = t_t == 0.0 ? Breakdown::zero_t_t : Breakdown::non_finite;
+      return status;
+    }
+    omega = dot(w.t, w.s) / t_t;
+    for (std::size_t i = 0; i < n; ++i) {
+      w.dx[i] = omega * w.s[i] + alpha * w.p[i];
+      x[i] = w.dx[i] + x[i];
+    }
+    status.error = std::sqrt(dot(w.dx, w.dx));
+    on_iteration(iter, status.error);
+    if (!finite(status.error)) {
+      status.breakdown = Breakdown::non_finite;
+      return status;
+    }
+    if (status.error <= tol) {
+      status.converged = true;
+      return status;
+    }
+    if (omega == 0.0) {
+      status.breakdown = Breakdown::zero_omega;
+      return status;
+    }
+    for (std::size_t i = 0; i < n; ++i) w.r[i] = w.s[i] - omega * w.t[i];
+    rho_prev = rho;
+  }
+  return status;
+}
+
+}  // namespace csolver

@@ -1,0 +1,77 @@
+#include "solver/inhomogeneity_solver.h"
+
+#include "kernels/volume_kernel.h"
+
+namespace csolver {
+
+namespace {
+Coupling volume_coupling() {
+  Coupling coupling{VOLUME_COMPONENTS, VOLUME_COMPONENTS, {}, {1.0, 1.0, 1.0, 2.0, 2.0, 2.0}};
+  // The shear components stand for both symmetric entries: weight 2.
+  for (int o = 0; o < VOLUME_COMPONENTS; ++o)
+    for (int c = 0; c < VOLUME_COMPONENTS; ++c) coupling.kernel_of.push_back(packed_entry(o, c));
+  return coupling;
+}
+}  // namespace
+
+InhomogeneityOperator::InhomogeneityOperator(const Box& box_, PaddedConvolution& conv_)
+    : box(box_),
+      conv(conv_),
+      kernel_coupling(volume_coupling()),
+      gauss_coupling(diagonal_coupling(VOLUME_COMPONENTS, VOLUME_GAUSS)),
+      y(box_.size() * VOLUME_COMPONENTS) {}
+
+void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out) {
+  op.conv.apply(op.kernel_coupling, f, op.y);
+  const std::size_t nodes = op.box.size();
+  for (std::size_t node = 0; node < nodes; ++node) {
+    const double a = op.box.box_coef_vol[node];
+    const double g = op.box.box_coef_shear[node];
+    const double mask = static_cast<double>(op.box.box_flag[node]);
+    double* y = &op.y[VOLUME_COMPONENTS * node];
+    const double* fn = &f[VOLUME_COMPONENTS * node];
+    const double tr = y[0] + y[1] + y[2];
+    for (int c = 0; c < 3; ++c) y[c] = fn[c] - a * tr - g * y[c];
+    for (int c = 3; c < 6; ++c) y[c] = fn[c] - g * y[c];
+    for (int c = 0; c < 6; ++c) out[VOLUME_COMPONENTS * node + static_cast<std::size_t>(c)] = mask * y[c];
+  }
+}
+
+void evaluate_field(InhomogeneityOperator& op, std::span<double> x) {
+  op.conv.apply(op.gauss_coupling, x, op.y);
+  std::copy(op.y.begin(), op.y.end(), x.begin());
+}
+
+InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
+                                       const Progress& progress) {
+  InhomogeneityOperator op(box, conv);
+  const std::size_t size = box.size() * VOLUME_COMPONENTS;
+  BicgstabWorkspace work(size);
+  std::vector<double> x(size), rhs(size);
+  InhomogeneitySolution solution;
+  double flagged = 0;
+  for (std::int32_t flag : box.box_flag)
+    if (flag == 1) flagged += 1;
+
+  for (int n = 0; n < VOLUME_COMPONENTS; ++n) {
+    // Unit load of component n at every node, weighted by the node's flag.
+    std::fill(rhs.begin(), rhs.end(), 0.0);
+    for (std::size_t node = 0; node < box.size(); ++node)
+      rhs[VOLUME_COMPONENTS * node + static_cast<std::size_t>(n)] = static_cast<double>(box.box_flag[node]);
+
+    const SolveStatus status = bicgstab(
+        [&](std::span<const double> in, std::span<double> out) { apply_operator(op, in, out); }, rhs, x,
+        setup.tol, work, progress.iteration);
+    solution.load_cases[static_cast<std::size_t>(n)] = status;
+    if (!report_load_case(progress, n + 1, status)) solution.conv_flag = 0;
+
+    evaluate_field(op, x);
+    for (std::size_t node = 0; node < box.size(); ++node)
+      if (box.box_flag[node] == 1)
+        for (int c = 0; c < VOLUME_COMPONENTS; ++c) solution.mean_field(n, c) += x[VOLUME_COMPONENTS * node + static_cast<std::size_t>(c)];
+  }
+  solution.mean_field /= flagged;
+  return solution;
+}
+
+}  // namespace csolver

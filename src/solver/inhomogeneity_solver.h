@@ -1,0 +1,47 @@
+#pragma once
+// The six load cases of the inhomogeneity: BiCGSTAB on the box field of six
+// components per node (components 1-3 normal, 4-6 tensor shear in the
+// formulation's kernel order), then the Gaussian evaluation and the average
+// over the flagged nodes.
+#include "driver/problem_setup.h"
+#include "numlib/convolution.h"
+#include "solver/bicgstab.h"
+#include "solver/progress.h"
+
+#include <array>
+#include <span>
+#include <vector>
+
+namespace csolver {
+
+inline constexpr int VOLUME_COMPONENTS = 6;
+
+// The discretized operator and its scratch field; the convolution must hold
+// the transformed volume kernel.
+struct InhomogeneityOperator {
+  InhomogeneityOperator(const Box& box, PaddedConvolution& conv);
+
+  const Box& box;
+  PaddedConvolution& conv;
+  Coupling kernel_coupling;  // output o, input c -> packed entry, shear inputs weighted 2
+  Coupling gauss_coupling;
+  std::vector<double> y;     // unmasked operator result of the last application
+};
+
+// A(f) = flag * (f - contrast(K * W f)); leaves the unmasked result in op.y.
+void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out);
+
+// Replaces every component of x by its convolution with the Gaussian: the
+// field at the nodes from the coefficients.
+void evaluate_field(InhomogeneityOperator& op, std::span<double> x);
+
+struct InhomogeneitySolution {
+  Matrix6 mean_field = Matrix6::Zero();  // (load case, component), means over the nodes flagged 1
+  int conv_flag = 1;
+  std::array<SolveStatus, 6> load_cases{};
+};
+
+InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
+                                       const Progress& progress);
+
+}  // namespace csolver

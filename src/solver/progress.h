@@ -1,0 +1,20 @@
+#pragma once
+// What the solvers report while they run; the driver decides how to show it.
+#include "solver/bicgstab.h"
+
+#include <functional>
+
+namespace csolver {
+
+struct Progress {
+  std::function<void()> ready = [] {};  // kernel built and transformed
+  std::function<void(int iteration, double error)> iteration = [](int, double) {};
+  std::function<void(int load_case)> converged = [](int) {};
+  std::function<void(int load_case, const SolveStatus&)> broke_down = [](int, const SolveStatus&) {};
+};
+
+// Calls the hooks for a finished load case; returns whether it leaves the run's
+// convergence flag set (met the tolerance before the last permitted iteration).
+bool report_load_case(const Progress& progress, int load_case, const SolveStatus& status);
+
+}  // namespace csolver

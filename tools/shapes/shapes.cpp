@@ -1,0 +1,131 @@
+#include "shapes/shapes.h"
+
+#include <charconv>
+#include <cmath>
+#include <numbers>
+
+namespace csolver::shapes {
+
+double ideal_coordinate(std::int32_t i, std::int32_t M) {
+  return static_cast<double>(2 * static_cast<std::int64_t>(i) - M) / static_cast<double>(M);
+}
+
+std::array<std::array<double, 3>, 3> rotation(const Point& angles) {
+  const double deg = std::numbers::pi / 180;
+  const double cx = std::cos(angles[0] * deg), sx = std::sin(angles[0] * deg);
+  const double cy = std::cos(angles[1] * deg), sy = std::sin(angles[1] * deg);
+  const double cz = std::cos(angles[2] * deg), sz = std::sin(angles[2] * deg);
+  // R = Rz Ry Rx
+  return {{{cz * cy, cz * sy * sx - sz * cx, cz * sy * cx + sz * sx},
+           {sz * cy, sz * sy * sx + cz * cx, sz * sy * cx - cz * sx},
+           {-sy, cy * sx, cy * cx}}};
+}
+
+Indicator inside(const Ellipsoid& e) {
+  const auto R = rotation(e.angles_degrees);
+  return [R, e](const Point& p) {
+    const double d[3] = {p[0] - e.center[0], p[1] - e.center[1], p[2] - e.center[2]};
+    double level = 0;
+    for (int a = 0; a < 3; ++a) {
+      // Body coordinate a: row a of R^T, i.e. column a of R.
+      const double body = R[0][a] * d[0] + R[1][a] * d[1] + R[2][a] * d[2];
+      const double scaled = body / e.semi_axes[static_cast<std::size_t>(a)];
+      level += scaled * scaled;
+    }
+    return level <= 1 + SURFACE_TOLERANCE;
+  };
+}
+
+std::function<bool(double, double)> inside(const PlanarEllipse& e) {
+  const double angle = e.angle_degrees * std::numbers::pi / 180;
+  const double c = std::cos(angle), s = std::sin(angle);
+  return [=](double x, double y) {
+    const double dx = x - e.cx, dy = y - e.cy;
+    const double u = (c * dx + s * dy) / e.a;
+    const double v = (-s * dx + c * dy) / e.b;
+    return u * u + v * v <= 1 + SURFACE_TOLERANCE;
+  };
+}
+
+namespace {
+NodeTable grid(std::int32_t M) {
+  NodeTable nodes(M + 1);
+  const double h = grid_step(M);
+  for (std::int32_t k = 0; k <= M; ++k)
+    for (std::int32_t j = 0; j <= M; ++j)
+      for (std::int32_t i = 0; i <= M; ++i) {
+        const std::size_t n = nodes.index(i, j, k);
+        nodes.node_x[n] = -1 + i * h;
+        nodes.node_y[n] = -1 + j * h;
+        nodes.node_z[n] = -1 + k * h;
+      }
+  return nodes;
+}
+}  // namespace
+
+NodeTable volume_node_table(std::int32_t M, const Indicator& in) {
+  NodeTable nodes = grid(M);
+  for (std::int32_t k = 0; k <= M; ++k)
+    for (std::int32_t j = 0; j <= M; ++j)
+      for (std::int32_t i = 0; i <= M; ++i)
+        nodes.node_flag[nodes.index(i, j, k)] =
+            in({ideal_coordinate(i, M), ideal_coordinate(j, M), ideal_coordinate(k, M)}) ? 1 : 0;
+  return nodes;
+}
+
+NodeTable crack_node_table(std::int32_t M, const std::function<bool(double, double)>& in) {
+  NodeTable nodes = grid(M);
+  for (std::int32_t j = 0; j <= M; ++j)
+    for (std::int32_t i = 0; i <= M; ++i)
+      nodes.node_flag[nodes.index(i, j, 0)] = in(ideal_coordinate(i, M), ideal_coordinate(j, M)) ? 1 : 0;
+  return nodes;
+}
+
+namespace {
+void append_number(std::string& out, double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+}  // namespace
+
+std::string input_text(const NodeTable& nodes, const Materials& m, bool crack, const std::string& text) {
+  std::string out;
+  auto line = [&out](const std::string& s) { out += s + "\n"; };
+  auto value = [&out](double v, const char* caption) {
+    append_number(out, v);
+    out += std::string("  ") + caption + "\n";
+  };
+  line("Matrix material");
+  value(m.E0, "E0");
+  value(m.n0, "n0");
+  line("Inhomogeneity material");
+  value(m.E1, "E1");
+  value(m.n1, "n1");
+  line("");
+  line("Problem type (0 = crack, 1 = inhomogeneity)");
+  line(crack ? "0" : "1");
+  line("Inhomogeneity function");
+  line(text);
+  line("Number of discretization intervals M");
+  line(std::to_string(nodes.N - 1));
+  line("Nodes: x y z flag");
+  for (std::int32_t i = 0; i < nodes.N; ++i)
+    for (std::int32_t j = 0; j < nodes.N; ++j)
+      for (std::int32_t k = 0; k < nodes.N; ++k) {
+        const std::size_t n = nodes.index(i, j, k);
+        append_number(out, nodes.node_x[n]);
+        out += ' ';
+        append_number(out, nodes.node_y[n]);
+        out += ' ';
+        append_number(out, nodes.node_z[n]);
+        out += ' ';
+        out += std::to_string(nodes.node_flag[n]);
+        out += '\n';
+      }
+  line("Tolerance");
+  value(m.tol, "tol");
+  return out;
+}
+
+}  // namespace csolver::shapes

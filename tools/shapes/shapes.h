@@ -1,0 +1,57 @@
+#pragma once
+// Analytic shapes on the program's regular grid, and writing them as an
+// input.txt. Membership is decided at the ideal node positions (2i - M)/M,
+// which are exactly symmetric about the origin, with a small relative
+// tolerance, so that symmetric shapes give symmetric node sets; the node
+// records carry -1 + i h as the program lays the grid out.
+#include "driver/problem_setup.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace csolver::shapes {
+
+using Point = std::array<double, 3>;
+using Indicator = std::function<bool(const Point&)>;
+
+// Relative tolerance of the surface test.
+inline constexpr double SURFACE_TOLERANCE = 1e-9;
+
+double ideal_coordinate(std::int32_t i, std::int32_t M);
+
+// Rotation by angles (degrees) about x, then y, then z: body frame to grid.
+std::array<std::array<double, 3>, 3> rotation(const Point& angles_degrees);
+
+struct Ellipsoid {
+  Point semi_axes{0.5, 0.5, 0.5};
+  Point center{0, 0, 0};
+  Point angles_degrees{0, 0, 0};
+};
+Indicator inside(const Ellipsoid& e);
+
+// A planar crack in the plane k = 1: ellipse with semi-axes a (along x before
+// rotation) and b, centre (cx, cy), rotated in the plane by angle_degrees.
+struct PlanarEllipse {
+  double a = 0.5, b = 0.5;
+  double cx = 0, cy = 0;
+  double angle_degrees = 0;
+};
+std::function<bool(double, double)> inside(const PlanarEllipse& e);
+
+// Grid of M intervals with flag 1 where `inside` holds.
+NodeTable volume_node_table(std::int32_t M, const Indicator& inside);
+// Grid of M intervals with flag 1 at the crack nodes of the plane k = 1.
+NodeTable crack_node_table(std::int32_t M, const std::function<bool(double, double)>& inside);
+
+struct Materials {
+  double E0 = 1, n0 = 0.3, E1 = 1, n1 = 0.3;
+  double tol = 1e-6;
+};
+
+// input.txt text for the given problem.
+std::string input_text(const NodeTable& nodes, const Materials& materials, bool crack, const std::string& text);
+
+}  // namespace csolver::shapes
