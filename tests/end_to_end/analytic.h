@@ -1,0 +1,37 @@
+#pragma once
+// Analytic contribution tensors in the report's convention (Voigt, engineering
+// shear strain, not divided by any volume).
+#include <cmath>
+
+namespace csolver::testing {
+
+struct SphereTensor {
+  double H11, H12, H44;
+};
+
+// Eshelby's sphere: the compliance contribution tensor of a spherical
+// inhomogeneity (E1, n1) in a matrix (E0, n0), as the program prints it.
+inline SphereTensor eshelby_sphere(double E0, double n0, double E1, double n1) {
+  auto bulk = [](double E, double n) { return E / (3 * (1 - 2 * n)); };
+  auto shear = [](double E, double n) { return E / (2 * (1 + n)); };
+  const double K0 = bulk(E0, n0), K1 = bulk(E1, n1), G0 = shear(E0, n0), G1 = shear(E1, n1);
+  const double alpha = (1 + n0) / (3 * (1 - n0));
+  const double beta = 2 * (4 - 5 * n0) / (15 * (1 - n0));
+  const double BK = (K1 / K0) / (1 + alpha * (K1 - K0) / K0);
+  const double BG = (G1 / G0) / (1 + beta * (G1 - G0) / G0);
+  const double dK = 1 / (3 * K1) - 1 / (3 * K0);
+  const double dG = 1 / (2 * G1) - 1 / (2 * G0);
+  return {dK * BK / 3 + 2 * dG * BG / 3, dK * BK / 3 - dG * BG / 3, 2 * dG * BG};
+}
+
+struct PennyTensor {
+  double H33, H44;
+};
+
+// The penny-shaped crack of radius a: opening volume per unit normal and
+// shear traction.
+inline PennyTensor penny_crack(double a, double E0, double n0) {
+  return {16 * (1 - n0 * n0) * a * a * a / (3 * E0), 32 * (1 - n0 * n0) * a * a * a / (3 * (2 - n0) * E0)};
+}
+
+}  // namespace csolver::testing
