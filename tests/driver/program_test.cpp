@@ -1,0 +1,139 @@
+// The program as a user runs it: in a directory holding input.txt, no
+// arguments; its exit status, console, report files and error messages.
+#include "shapes/shapes.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace csolver {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string read(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class Program : public ::testing::Test {
+ public:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("cs_program_" + std::to_string(::getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  void write_input(const std::string& text) { std::ofstream(dir / "input.txt") << text; }
+
+  int run() {
+    const std::string command = "cd '" + dir.string() + "' && '" CONTRIBUTION_SOLVER "' > stdout.txt 2> stderr.txt";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  static std::string sphere_input(int M, double E1) {
+    shapes::Materials m;
+    m.E1 = E1;
+    return shapes::input_text(shapes::volume_node_table(M, shapes::inside(shapes::Ellipsoid{})), m, false, "sphere");
+  }
+
+  fs::path dir;
+};
+
+TEST_F(Program, InhomogeneityRunWritesBothReportsAndTheConsoleLines) {
+  write_input(sphere_input(6, 10));
+  ASSERT_EQ(run(), 0) << read(dir / "stderr.txt");
+  const std::vector<std::string> console = lines_of(read(dir / "stdout.txt"));
+  ASSERT_FALSE(console.empty());
+  EXPECT_EQ(console.front(), " System ready!");
+  int converged = 0;
+  for (std::size_t i = 0; i + 1 < console.size(); ++i)
+    if (console[i].rfind(" Load case # ", 0) == 0) {
+      ++converged;
+      EXPECT_EQ(console[i], " Load case # " + std::to_string(converged));
+      EXPECT_EQ(console[i + 1], " Solution converges");
+    }
+  EXPECT_EQ(converged, 6);
+  const std::string report = read(dir / "result.txt");
+  EXPECT_EQ(lines_of(report).size(), 42u);
+  EXPECT_EQ(lines_of(report)[0], " Convergence correct. ");
+  ASSERT_EQ(std::distance(fs::directory_iterator(dir / "results"), fs::directory_iterator()), 1);
+  EXPECT_EQ(read(fs::directory_iterator(dir / "results")->path()), report);
+  // A second run in the same second keeps the first copy.
+  ASSERT_EQ(run(), 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "results"), fs::directory_iterator()), 2);
+}
+
+TEST_F(Program, CrackRunWritesTheCrackLayout) {
+  shapes::Materials m;
+  write_input(shapes::input_text(shapes::crack_node_table(8, shapes::inside(shapes::PlanarEllipse{0.5, 0.5})), m,
+                                 true, "penny"));
+  ASSERT_EQ(run(), 0) << read(dir / "stderr.txt");
+  const std::vector<std::string> report = lines_of(read(dir / "result.txt"));
+  ASSERT_EQ(report.size(), 36u);
+  EXPECT_EQ(report[0], " Convergence correct.");
+  EXPECT_EQ(report[17], " Maximal crack opening:");
+}
+
+struct Failure {
+  const char* name;
+  std::function<void(Program&)> prepare;
+  int status;
+  const char* message;
+};
+
+TEST_F(Program, FailuresExitNonZeroWithAMessageAndTouchNoResult) {
+  const std::vector<Failure> cases{
+      {"missing input", [](Program&) {}, 2, "input.txt: cannot open"},
+      {"bad value", [](Program& p) { p.write_input("caption\nabc\n"); }, 2, "input.txt, line 2: found 'abc'"},
+      {"no flagged node",
+       [](Program& p) {
+         p.write_input(shapes::input_text(shapes::volume_node_table(3, [](const shapes::Point&) { return false; }),
+                                          shapes::Materials{}, false, "empty"));
+       },
+       2, "no node is flagged 1"},
+      {"crack outside the plane k = 1",
+       [](Program& p) {
+         NodeTable nodes = shapes::volume_node_table(4, [](const shapes::Point& x) { return x[2] == 0; });
+         p.write_input(shapes::input_text(nodes, shapes::Materials{}, true, "misplaced crack"));
+       },
+       2, "crack plane k = 1"},
+      {"results is a file",
+       [](Program& p) {
+         p.write_input(sphere_input(4, 10));
+         std::ofstream(p.dir / "results") << "in the way";
+       },
+       1, "results"},
+  };
+  for (const Failure& c : cases) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    std::ofstream(dir / "result.txt") << "previous report\n";
+    c.prepare(*this);
+    EXPECT_EQ(run(), c.status) << c.name;
+    const std::string err = read(dir / "stderr.txt");
+    EXPECT_NE(err.find(c.message), std::string::npos) << c.name << ": " << err;
+    EXPECT_EQ(read(dir / "result.txt"), "previous report\n") << c.name;
+    EXPECT_TRUE(!fs::exists(dir / "results") || !fs::is_directory(dir / "results") ||
+                fs::is_empty(dir / "results"))
+        << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace csolver
