@@ -246,10 +246,13 @@ ProblemInput parse_problem(const std::string& text, const std::filesystem::path&
 }
 
 ProblemInput read_problem(const std::filesystem::path& file, NodeTableCheck check_node_table) {
-  std::ifstream stream(file, std::ios::binary);
+  std::ifstream stream(file, std::ios::binary | std::ios::ate);
   if (!stream) throw InputError(file, 0, "cannot open the file (it must exist in the working directory)");
-  std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-  if (stream.bad()) throw InputError(file, 0, "read error");
+  const std::streamoff size = stream.tellg();
+  if (size < 0) throw InputError(file, 0, "cannot read the file");
+  std::string text(static_cast<std::size_t>(size), '\0');
+  stream.seekg(0);
+  if (!stream.read(text.data(), size)) throw InputError(file, 0, "cannot read the file");
   return parse_problem(text, file, check_node_table);
 }
 

@@ -1,6 +1,7 @@
 #include "driver/result_files.h"
 
 #include "driver/clock.h"
+#include "driver/interrupt.h"
 
 #include <cerrno>
 #include <cstring>
@@ -26,10 +27,12 @@ class TemporaryFile {
     fd_ = mkstemp(pattern.data());
     if (fd_ < 0) fail("cannot create a file in", dir, errno);
     path_ = pattern;
+    register_temporary_file(path_);
   }
   ~TemporaryFile() {
     if (fd_ >= 0) close(fd_);
     if (!path_.empty()) unlink(path_.c_str());
+    clear_temporary_file();
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -37,17 +40,7 @@ class TemporaryFile {
   const fs::path& path() const { return path_; }
 
   void write_all(const std::string& content, const fs::path& target) {
-    const char* data = content.data();
-    std::size_t left = content.size();
-    while (left > 0) {
-      const ssize_t n = ::write(fd_, data, left);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) fail("cannot write", target, n < 0 ? errno : EIO);
-      data += n;
-      left -= static_cast<std::size_t>(n);
-    }
-    // Readers must never find a renamed file whose data are not on disk yet.
-    if (fsync(fd_) != 0 && errno != EINVAL) fail("cannot write", target, errno);
+    write_fully(fd_, content, target);
     // Plain files with the usual permissions, as the user's umask allows.
     const mode_t mask = umask(0);
     umask(mask);
@@ -67,6 +60,21 @@ class TemporaryFile {
 void probe_writable(const fs::path& dir) { TemporaryFile probe(dir); }
 
 }  // namespace
+
+void write_fully(int fd, const std::string& content, const fs::path& target) {
+  const char* data = content.data();
+  std::size_t left = content.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail("cannot write", target, n < 0 ? errno : EIO);
+    data += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  // Readers must never find a renamed file whose data are not on disk yet;
+  // devices and pipes cannot sync, which is no write failure.
+  if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) fail("cannot write", target, errno);
+}
 
 Destination prepare_destination(const fs::path& dir) {
   Destination destination{dir, dir / "results"};

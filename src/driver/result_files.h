@@ -24,6 +24,10 @@ struct Destination {
 // files, before any long computation depends on it.
 Destination prepare_destination(const std::filesystem::path& dir);
 
+// Writes all of `content` to the open file `fd` and syncs it; a short or
+// failed write (a full disk) throws OutputError naming `target`.
+void write_fully(int fd, const std::string& content, const std::filesystem::path& target);
+
 // Replaces `path` by a file holding `content`, atomically.
 void write_file_atomically(const std::filesystem::path& path, const std::string& content);
 

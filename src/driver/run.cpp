@@ -1,6 +1,7 @@
 #include "driver/run.h"
 
 #include "driver/clock.h"
+#include "driver/interrupt.h"
 #include "driver/memory_estimate.h"
 #include "driver/report.h"
 #include "driver/result_files.h"
@@ -120,6 +121,7 @@ Progress console_progress(std::FILE* out, std::FILE* err) {
 
 int run_program(const fs::path& dir, std::FILE* out, std::FILE* err) {
   const fs::path source = dir == "." ? fs::path("input.txt") : dir / "input.txt";
+  install_interrupt_handlers();
   try {
     const double t_start = monotonic_seconds();
     ProblemInput input = read_problem(source, check_node_table);

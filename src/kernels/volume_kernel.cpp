@@ -34,7 +34,8 @@ EntryShape classify(std::array<int, 2> row, std::array<int, 2> col) {
   const bool row_normal = row[0] == row[1];
   const bool col_normal = col[0] == col[1];
   if (row_normal && col_normal) {
-    if (row[0] == col[0]) return {Family::aa_aa, row[0], row[0], third_axis(row[0], row[0])};
+    // alpha alone matters; beta and gamma only need to be valid axes.
+    if (row[0] == col[0]) return {Family::aa_aa, row[0], (row[0] + 1) % 3, (row[0] + 2) % 3};
     return {Family::aa_bb, row[0], col[0], third_axis(row[0], col[0])};
   }
   if (row_normal) {

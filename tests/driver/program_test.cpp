@@ -6,7 +6,10 @@
 
 #include <fstream>
 #include <sstream>
+#include <csignal>
 #include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace csolver {
 namespace {
@@ -133,6 +136,34 @@ TEST_F(Program, FailuresExitNonZeroWithAMessageAndTouchNoResult) {
                 fs::is_empty(dir / "results"))
         << c.name;
   }
+}
+
+// SIGTERM during the solve: the run stops with a message, and the previous
+// result.txt survives untouched with no temporary file left beside it.
+TEST_F(Program, TerminatedRunLeavesThePreviousReport) {
+  write_input(sphere_input(40, 10));
+  std::ofstream(dir / "result.txt") << "previous report\n";
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0 || !freopen("stdout.txt", "w", stdout) || !freopen("stderr.txt", "w", stderr)) _exit(99);
+    execl(CONTRIBUTION_SOLVER, CONTRIBUTION_SOLVER, static_cast<char*>(nullptr));
+    _exit(98);
+  }
+  // Wait for the first iteration line, then terminate.
+  for (int i = 0; i < 600 && read(dir / "stdout.txt").find("Load case") == std::string::npos &&
+                  lines_of(read(dir / "stdout.txt")).size() < 3;
+       ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+  EXPECT_NE(read(dir / "stderr.txt").find("terminated (SIGTERM)"), std::string::npos);
+  EXPECT_EQ(read(dir / "result.txt"), "previous report\n");
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename().string().find(".contribution_solver"), std::string::npos) << entry.path();
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
+#include <unistd.h>
 #include <sstream>
 
 namespace csolver {
@@ -67,6 +69,20 @@ TEST_F(ResultFiles, ResultsPathThatIsAFileStopsBeforeAnyComputation) {
   std::ofstream(dir / "results") << "not a directory";
   EXPECT_THROW(prepare_destination(dir), OutputError);
   EXPECT_THROW(prepare_destination(dir / "missing" / "deeper"), OutputError);
+}
+
+// A full disk: /dev/full fails every write with ENOSPC.
+TEST(WriteFully, AFullDeviceGivesAClearError) {
+  const int fd = ::open("/dev/full", O_WRONLY);
+  ASSERT_GE(fd, 0);
+  try {
+    write_fully(fd, std::string(100000, 'x'), "result.txt");
+    FAIL() << "a write to /dev/full succeeded";
+  } catch (const OutputError& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot write result.txt: No space left on device"), std::string::npos)
+        << e.what();
+  }
+  ::close(fd);
 }
 
 TEST(Clock, TimeOfDayAndMonotonicClock) {
