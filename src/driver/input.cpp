@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <limits>
 #include <sstream>
 #include <string_view>
@@ -79,26 +81,32 @@ bool parse_real(std::string_view token, double& value) {
   return result.ec == std::errc() && result.ptr == end;
 }
 
+// Lines of the input, from memory or streamed from a file in blocks, so that
+// a file of millions of node records never has to be held whole.
 class LineReader {
  public:
-  LineReader(const std::string& text, const std::filesystem::path& name) : text_(text), name_(name) {}
+  LineReader(std::string text, const std::filesystem::path& name) : buffer_(std::move(text)), name_(name) {
+    end_ = buffer_.size();
+  }
+  LineReader(std::FILE* file, const std::filesystem::path& name) : name_(name), file_(file) {}
 
   std::size_t line() const { return line_; }
   const std::filesystem::path& name() const { return name_; }
 
   [[noreturn]] void fail(const std::string& message) const { throw InputError(name_, line_, message); }
 
-  // The next line without its line ending; fails at the end of the file.
+  // The next line without its line ending, valid until the next call; fails
+  // at the end of the file.
   std::string_view next(const char* expected) {
-    if (pos_ >= text_.size()) {
+    std::size_t newline = find_newline();
+    if (pos_ >= end_) {
       line_ += 1;
       throw InputError(name_, line_, std::string("unexpected end of file, expected ") + expected);
     }
-    std::size_t end = text_.find('\n', pos_);
-    if (end == std::string::npos) end = text_.size();
-    std::string_view line(text_.data() + pos_, end - pos_);
+    const std::size_t stop = newline == std::string::npos ? end_ : newline;
+    std::string_view line(buffer_.data() + pos_, stop - pos_);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    pos_ = end + 1;
+    pos_ = newline == std::string::npos ? end_ : stop + 1;
     line_ += 1;
     return line;
   }
@@ -131,9 +139,35 @@ class LineReader {
   }
 
  private:
-  const std::string& text_;
+  // Position of the next line's end, reading more of the file while none is
+  // in the buffer; npos for a last line without a newline.
+  std::size_t find_newline() {
+    std::size_t searched = pos_;
+    for (;;) {
+      const void* hit = std::memchr(buffer_.data() + searched, '\n', end_ - searched);
+      if (hit) return static_cast<std::size_t>(static_cast<const char*>(hit) - buffer_.data());
+      if (!file_ || !refill()) return std::string::npos;
+      searched = end_ - last_read_;
+    }
+  }
+
+  bool refill() {
+    constexpr std::size_t BLOCK = std::size_t{1} << 20;
+    // Keep the unfinished line, drop what was consumed.
+    buffer_.erase(0, pos_);
+    end_ -= pos_;
+    pos_ = 0;
+    if (buffer_.size() < end_ + BLOCK) buffer_.resize(end_ + BLOCK);
+    last_read_ = std::fread(buffer_.data() + end_, 1, BLOCK, file_);
+    if (std::ferror(file_)) throw InputError(name_, line_, "read error");
+    end_ += last_read_;
+    return last_read_ > 0;
+  }
+
+  std::string buffer_;
   std::filesystem::path name_;
-  std::size_t pos_ = 0;
+  std::FILE* file_ = nullptr;
+  std::size_t pos_ = 0, end_ = 0, last_read_ = 0;
   std::size_t line_ = 0;
 };
 
@@ -199,9 +233,9 @@ void read_node_records(LineReader& in, NodeTable& nodes) {
 
 }  // namespace
 
-ProblemInput parse_problem(const std::string& text, const std::filesystem::path& name,
-                           NodeTableCheck check_node_table) {
-  LineReader in(text, name);
+namespace {
+ProblemInput read_lines(LineReader& in, NodeTableCheck check_node_table) {
+  const std::filesystem::path& name = in.name();
   ProblemSetup setup;
   in.skip("a caption line");
   const Checked E0 = read_real(in, "E0");
@@ -245,15 +279,22 @@ ProblemInput parse_problem(const std::string& text, const std::filesystem::path&
   return {std::move(setup), std::move(nodes)};
 }
 
+struct FileCloser {
+  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+}  // namespace
+
+ProblemInput parse_problem(const std::string& text, const std::filesystem::path& name,
+                           NodeTableCheck check_node_table) {
+  LineReader in(text, name);
+  return read_lines(in, check_node_table);
+}
+
 ProblemInput read_problem(const std::filesystem::path& file, NodeTableCheck check_node_table) {
-  std::ifstream stream(file, std::ios::binary | std::ios::ate);
+  const std::unique_ptr<std::FILE, FileCloser> stream(std::fopen(file.c_str(), "rb"));
   if (!stream) throw InputError(file, 0, "cannot open the file (it must exist in the working directory)");
-  const std::streamoff size = stream.tellg();
-  if (size < 0) throw InputError(file, 0, "cannot read the file");
-  std::string text(static_cast<std::size_t>(size), '\0');
-  stream.seekg(0);
-  if (!stream.read(text.data(), size)) throw InputError(file, 0, "cannot read the file");
-  return parse_problem(text, file, check_node_table);
+  LineReader in(stream.get(), file);
+  return read_lines(in, check_node_table);
 }
 
 }  // namespace csolver

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace csolver {
 namespace {
@@ -136,6 +138,26 @@ INSTANTIATE_TEST_SUITE_P(
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;
     });
+
+// Streaming from a file in blocks: lines longer than a block, lines across
+// block boundaries and a last line without its newline read as from memory.
+TEST(Input, FileIsReadLikeTheSameTextInMemory) {
+  std::vector<std::string> lines = small_input();
+  lines[0] = std::string(3 << 20, 'c');
+  lines[3] = std::string((1 << 20) - 7, ' ');
+  std::string text = join(lines);
+  text.pop_back();  // no newline after tol
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("cs_input_" + std::to_string(::getpid()) + ".txt");
+  std::ofstream(file, std::ios::binary) << text;
+  const ProblemInput from_file = read_problem(file);
+  std::filesystem::remove(file);
+  const ProblemInput from_memory = parse_problem(text, "input.txt");
+  EXPECT_EQ(from_file.setup.tol, from_memory.setup.tol);
+  EXPECT_EQ(from_file.setup.E1, from_memory.setup.E1);
+  EXPECT_EQ(from_file.nodes.node_x, from_memory.nodes.node_x);
+  EXPECT_EQ(from_file.nodes.node_flag, from_memory.nodes.node_flag);
+}
 
 TEST(Input, MissingFileIsNamed) {
   try {
