@@ -120,7 +120,8 @@ TEST(ResultJsonCopy, TakesTheStemOfTheReportsCopyIncludingItsSuffix) {
 }
 
 // Each example directory holds input.txt and expected.txt, whose lines read
-// "MATRIX ROW COLUMN VALUE RELATIVE_TOLERANCE" (1-based; VALUE analytic).
+// "MATRIX ROW COLUMN VALUE RELATIVE_TOLERANCE" (1-based; VALUE analytic) or
+// "MATRIX ROW COLUMN = ROW COLUMN RELATIVE_TOLERANCE" (two equal entries).
 TEST(Examples, RunAndMeetTheirExpectedValues) {
   const fs::path examples = fs::path(CS_SOURCE_DIR) / "examples";
   std::size_t ran = 0;
@@ -139,12 +140,21 @@ TEST(Examples, RunAndMeetTheirExpectedValues) {
     for (std::string line; std::getline(expected, line);) {
       if (line.empty() || line[0] == '#') continue;
       std::istringstream fields(line);
-      std::string matrix;
+      std::string matrix, value_text;
       std::size_t row = 0, column = 0;
-      double value = 0, tolerance = 0;
-      ASSERT_TRUE(fields >> matrix >> row >> column >> value >> tolerance) << line;
-      const double computed = result.at(matrix).at(row - 1).at(column - 1).get<double>();
-      EXPECT_NEAR(computed, value, tolerance * std::abs(value)) << line;
+      double tolerance = 0;
+      ASSERT_TRUE(fields >> matrix >> row >> column >> value_text) << line;
+      const auto entry = [&](std::size_t r, std::size_t c) { return result.at(matrix).at(r - 1).at(c - 1).get<double>(); };
+      double value = 0;
+      if (value_text == "=") {  // a relation between two entries (symmetry of the shape)
+        std::size_t row2 = 0, column2 = 0;
+        ASSERT_TRUE(fields >> row2 >> column2) << line;
+        value = entry(row2, column2);
+      } else {
+        value = std::stod(value_text);
+      }
+      ASSERT_TRUE(fields >> tolerance) << line;
+      EXPECT_NEAR(entry(row, column), value, tolerance * std::abs(value)) << line;
       ++checks;
     }
     EXPECT_GT(checks, 0u) << "expected.txt states no value";
