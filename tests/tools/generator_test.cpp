@@ -1,11 +1,14 @@
-// The generator's printed summary against what the program reads back, mirror
-// symmetry of symmetric shapes, and failures that must leave no input.txt.
+// The generator's printed summary against what the program reads back and
+// the box of the program's run, mirror symmetry of symmetric shapes, and
+// failures that must leave no input.txt.
 #include "tools/tool_test_support.h"
 
 #include "driver/input.h"
 #include "driver/problem_setup.h"
+#include "driver/run.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <regex>
 
 namespace csolver {
@@ -70,6 +73,20 @@ TEST_P(GeneratedShape, ProgramReadsTheNodeCountAndBoxThatWerePrinted) {
     EXPECT_EQ(read.iz0, printed.iz0);
     EXPECT_EQ(read.nz, printed.nz);
   }
+
+  // The program's own run on the file reports the same box in result.json.
+  std::FILE* console = std::tmpfile();
+  const int status = run_program(dir.path(), console, console);
+  ASSERT_EQ(status, 0) << testing::read_stream(console);
+  std::fclose(console);
+  const nlohmann::json result = nlohmann::json::parse(testing::read_text(dir.path() / "result.json"));
+  const std::vector<int> offset = result["box"]["offset"], extent = result["box"]["extent"];
+  const std::vector<int> printed_offset = c.crack ? std::vector<int>{printed.ix0, printed.iy0}
+                                                  : std::vector<int>{printed.ix0, printed.iy0, printed.iz0};
+  const std::vector<int> printed_extent = c.crack ? std::vector<int>{printed.nx, printed.ny}
+                                                  : std::vector<int>{printed.nx, printed.ny, printed.nz};
+  EXPECT_EQ(offset, printed_offset);
+  EXPECT_EQ(extent, printed_extent);
 
   if (c.mirror_symmetric) {
     const NodeTable& nodes = input.nodes;
