@@ -28,14 +28,14 @@ class UsageError : public std::runtime_error {
 
 enum class Kind { number, text, flag };
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   Kind kind;
   int max_count;  // numbers taken after the option
 };
 
 // Shape options take up to max_count numbers; the shape decides how many it needs.
-constexpr OptionSpec OPTIONS[] = {
+constexpr OptionRule OPTIONS[] = {
     {"--radius", Kind::number, 1},      {"--axes", Kind::number, 3},      {"--center", Kind::number, 3},
     {"--angles", Kind::number, 3},      {"--angle", Kind::number, 1},     {"--power", Kind::number, 1},
     {"--half-length", Kind::number, 1}, {"--major", Kind::number, 1},     {"--minor", Kind::number, 1},
@@ -51,9 +51,9 @@ constexpr OptionSpec OPTIONS[] = {
 // Options every shape accepts.
 const std::set<std::string> COMMON = {"--M", "--E0", "--n0", "--E1", "--n1", "--tol", "--text", "--crack", "-o", "--preview"};
 
-const OptionSpec* find_option(const std::string& name) {
-  for (const OptionSpec& spec : OPTIONS)
-    if (name == spec.name) return &spec;
+const OptionRule* find_option(const std::string& name) {
+  for (const OptionRule& rule : OPTIONS)
+    if (name == rule.name) return &rule;
   return nullptr;
 }
 
@@ -94,18 +94,18 @@ CommandLine parse(const std::vector<std::string>& args) {
       positional.push_back(token);
       continue;
     }
-    const OptionSpec* spec = find_option(token);
-    if (!spec) throw UsageError("unknown option '" + token + "'");
+    const OptionRule* rule = find_option(token);
+    if (!rule) throw UsageError("unknown option '" + token + "'");
     if (cl.numbers.count(token) || cl.texts.count(token) || cl.flags.count(token))
       throw UsageError("option " + token + " is given twice");
-    if (spec->kind == Kind::flag) {
+    if (rule->kind == Kind::flag) {
       cl.flags.insert(token);
-    } else if (spec->kind == Kind::text) {
+    } else if (rule->kind == Kind::text) {
       if (a + 1 >= args.size()) throw UsageError("option " + token + " needs a value");
       cl.texts[token] = args[++a];
     } else {
       std::vector<double>& values = cl.numbers[token];
-      while (static_cast<int>(values.size()) < spec->max_count && a + 1 < args.size()) {
+      while (static_cast<int>(values.size()) < rule->max_count && a + 1 < args.size()) {
         const std::optional<double> value = parse_number(args[a + 1]);
         if (!value) break;
         values.push_back(*value);
