@@ -26,6 +26,7 @@ struct BallCase {
   image::Selection selection;
   std::uint16_t inside_value, outside_value;
   bool single_page;  // a disk in one page: the crack planform
+  bool lzw = false;
 };
 // Test names and failure messages show the case name, not its bytes.
 void PrintTo(const BallCase& c, std::ostream* os) { *os << c.name; }
@@ -42,7 +43,7 @@ TEST_P(BallImage, GivesTheFlagsOfTheAnalyticShape) {
   const std::vector<std::uint16_t> samples =
       testing::ball_samples(n, nz, c.radius * (n - 1) / 2.0, c.inside_value, c.outside_value);
   const auto file = dir.path() / "ball.tif";
-  image::write_tiff_stack(file, n, n, nz, samples, c.bits);
+  image::write_tiff_stack(file, n, n, nz, samples, c.bits, c.lzw);
 
   const image::Mask mask = image::read_tiff_stack(file, c.selection);
   ASSERT_EQ(mask.nz, nz);
@@ -70,6 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BallCase{"u8_nonzero_finer_image", 20, 2, 0.5, 8, {}, 1, 0, false},
                       BallCase{"u16_label_finer_image", 16, 3, 0.6, 16, {Kind::label, 40000, false}, 40000, 1000, false},
                       BallCase{"u16_inverted_threshold", 12, 2, 0.7, 16, {Kind::threshold, 30000, true}, 100, 60000, false},
+                      BallCase{"u16_lzw_strips", 14, 2, 0.55, 16, {Kind::threshold, 500, false}, 900, 100, false, true},
                       BallCase{"disk_planform", 32, 2, 0.5, 8, {Kind::threshold, 128, false}, 255, 0, true}),
     [](const ::testing::TestParamInfo<BallCase>& info) { return std::string(info.param.name); });
 

@@ -180,7 +180,7 @@ Mask read_raw_volume(const fs::path& file, const std::array<std::int32_t, 3>& di
 }
 
 void write_tiff_stack(const fs::path& file, std::int32_t nx, std::int32_t ny, std::int32_t nz,
-                      const std::vector<std::uint16_t>& samples, int bits) {
+                      const std::vector<std::uint16_t>& samples, int bits, bool lzw) {
   if (bits != 8 && bits != 16) throw ImageError("a TIFF stack is written with 8 or 16 bits per sample");
   if (samples.size() != static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny) * static_cast<std::size_t>(nz))
     throw ImageError("write_tiff_stack: sample count does not match nx * ny * nz");
@@ -197,8 +197,9 @@ void write_tiff_stack(const fs::path& file, std::int32_t nx, std::int32_t ny, st
     TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, static_cast<std::uint16_t>(1));
     TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
     TIFFSetField(tif.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(ny));
+    TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, lzw ? COMPRESSION_LZW : COMPRESSION_NONE);
+    // Several strips per page when compressed, so that reading crosses strips.
+    TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(lzw ? std::max(1, ny / 4) : ny));
     TIFFSetField(tif.get(), TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     TIFFSetField(tif.get(), TIFFTAG_PAGENUMBER, static_cast<std::uint16_t>(z), static_cast<std::uint16_t>(nz));
     for (std::int32_t y = 0; y < ny; ++y) {

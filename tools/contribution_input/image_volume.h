@@ -52,10 +52,11 @@ SampleType parse_sample_type(const std::string& name);
 Mask read_raw_volume(const std::filesystem::path& file, const std::array<std::int32_t, 3>& dims, SampleType type,
                      std::size_t header_bytes, const Selection& selection);
 
-// Greyscale samples, x fastest, one page per z; bits 8 or 16. For tests and
-// the examples, which need stacks of known content.
+// Greyscale samples, x fastest, one page per z; bits 8 or 16; uncompressed
+// or LZW (common in tomography output). For tests and the examples, which
+// need stacks of known content.
 void write_tiff_stack(const std::filesystem::path& file, std::int32_t nx, std::int32_t ny, std::int32_t nz,
-                      const std::vector<std::uint16_t>& samples, int bits);
+                      const std::vector<std::uint16_t>& samples, int bits, bool lzw = false);
 
 // How the image is laid onto the grid. Voxel centres are voxel_size apart;
 // the longest extent between first and last voxel centre spans `fill` of the
