@@ -465,7 +465,10 @@ int generate(const CommandLine& cl, std::FILE* out) {
 
   if (const std::optional<std::string> png = o.text("--preview")) {
     const preview::Picture pic = shape.crack ? preview::crack_plane(shape.nodes) : preview::volume_slices(shape.nodes);
-    write_file_atomically(with_parent(*png), preview::encode_png(pic.width, pic.height, pic.pixels));
+    const fs::path png_path = with_parent(*png);
+    fs::create_directories(png_path.parent_path(), error);
+    if (error) throw OutputError("cannot create the directory " + png_path.parent_path().string() + ": " + error.message());
+    write_file_atomically(png_path, preview::encode_png(pic.width, pic.height, pic.pixels));
     std::fprintf(out, " preview: %s (%s)\n", png->c_str(),
                  shape.crack ? "crack plane k = 1, y up" : "mid-slices xy | xz | yz, second axis up");
   }
