@@ -5,6 +5,7 @@
 #include "driver/memory_estimate.h"
 #include "driver/report.h"
 #include "driver/result_files.h"
+#include "driver/result_json.h"
 #include "kernels/planar_kernel.h"
 #include "kernels/volume_kernel.h"
 #include "solver/crack_solver.h"
@@ -128,17 +129,20 @@ int run_program(const fs::path& dir, std::FILE* out, std::FILE* err) {
     const Destination destination = prepare_destination(dir);
     const Progress progress = console_progress(out, err);
     std::vector<std::string> lines;
+    std::string json;
     if (input.setup.is_crack()) {
       const CrackRun run = solve_crack(input.setup, std::move(input.nodes), progress, PlannerEffort::measure, source);
-      lines = crack_report_lines(input.setup, run.reductions.max_opening, run.tensors, run.conv_flag,
-                                 monotonic_seconds() - t_start);
+      const double elapsed = monotonic_seconds() - t_start;
+      lines = crack_report_lines(input.setup, run.reductions.max_opening, run.tensors, run.conv_flag, elapsed);
+      json = crack_result_json(input.setup, run, elapsed);
     } else {
       const InhomogeneityRun run =
           solve_inhomogeneity(input.setup, std::move(input.nodes), progress, PlannerEffort::measure, source);
-      lines = inhomogeneity_report_lines(run.setup, run.tensors, run.solution.conv_flag,
-                                         monotonic_seconds() - t_start);
+      const double elapsed = monotonic_seconds() - t_start;
+      lines = inhomogeneity_report_lines(run.setup, run.tensors, run.solution.conv_flag, elapsed);
+      json = inhomogeneity_result_json(run, elapsed);
     }
-    write_report(destination, lines);
+    write_result_json(destination, write_report(destination, lines), json);
     return 0;
   } catch (const InputError& e) {
     std::fprintf(err, "contribution_solver: %s\n", e.what());

@@ -75,11 +75,17 @@ TEST_F(Program, InhomogeneityRunWritesBothReportsAndTheConsoleLines) {
   const std::string report = read(dir / "result.txt");
   EXPECT_EQ(lines_of(report).size(), 42u);
   EXPECT_EQ(lines_of(report)[0], " Convergence correct. ");
-  ASSERT_EQ(std::distance(fs::directory_iterator(dir / "results"), fs::directory_iterator()), 1);
-  EXPECT_EQ(read(fs::directory_iterator(dir / "results")->path()), report);
+  const auto copies = [&] {
+    std::vector<fs::path> txt;
+    for (const auto& entry : fs::directory_iterator(dir / "results"))
+      if (entry.path().extension() == ".txt") txt.push_back(entry.path());
+    return txt;
+  };
+  ASSERT_EQ(copies().size(), 1u);
+  EXPECT_EQ(read(copies().front()), report);
   // A second run in the same second keeps the first copy.
   ASSERT_EQ(run(), 0);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "results"), fs::directory_iterator()), 2);
+  EXPECT_EQ(copies().size(), 2u);
 }
 
 TEST_F(Program, CrackRunWritesTheCrackLayout) {
