@@ -28,10 +28,14 @@ Matrix6 contrast_product(const ProblemSetup& setup, const Matrix6& mean_field) {
   return P;
 }
 
-void clean_and_reorder(Matrix6& P) {
+double small_entry_bound(const ProblemSetup& setup) {
+  return setup.formulation == Formulation::compliance ? SMALL_ENTRY / setup.E0 : SMALL_ENTRY * setup.E0;
+}
+
+void clean_and_reorder(Matrix6& P, double bound) {
   for (int r = 0; r < 6; ++r)
     for (int c = 0; c < 6; ++c)
-      if (std::fabs(P(r, c)) < SMALL_ENTRY) P(r, c) = 0;
+      if (std::fabs(P(r, c)) < bound) P(r, c) = 0;
   P.row(3).swap(P.row(5));
   P.col(3).swap(P.col(5));
 }
@@ -53,7 +57,7 @@ void symmetrize(Matrix6& P) {
 InhomogeneityTensors compute_contribution_tensors(const ProblemSetup& setup, const Matrix6& mean_field) {
   InhomogeneityTensors out;
   Matrix6 P = contrast_product(setup, mean_field);
-  clean_and_reorder(P);
+  clean_and_reorder(P, small_entry_bound(setup));
   out.symmetry_flag = symmetry_test(P);
   if (out.symmetry_flag == 1) symmetrize(P);
   out.contrast_product = P;

@@ -24,8 +24,14 @@ struct InhomogeneityTensors {
 // P(c, j) = sum_k D(j, k) mean_field(k, c), D = dS or dC by formulation.
 Matrix6 contrast_product(const ProblemSetup& setup, const Matrix6& mean_field);
 
-// Zeroes entries below SMALL_ENTRY and exchanges components 4 and 6.
-void clean_and_reorder(Matrix6& P);
+// The bound below which entries of P count as zero: SMALL_ENTRY in units of
+// the matrix modulus (P is a compliance under the compliance formulation, a
+// stiffness under the stiffness formulation), so that E0 = 70000 MPa cleans
+// the same entries as E0 = 1.
+double small_entry_bound(const ProblemSetup& setup);
+
+// Zeroes entries below `bound` in magnitude and exchanges components 4 and 6.
+void clean_and_reorder(Matrix6& P, double bound = SMALL_ENTRY);
 
 // The one-sided ratio test on the two diagonal 3x3 blocks.
 int symmetry_test(const Matrix6& P);

@@ -13,8 +13,8 @@ namespace {
 using testing::make_setup;
 using testing::quiet;
 
-InhomogeneityRun run_ellipsoid(const shapes::Ellipsoid& e, int M, double E1, double n1 = 0.3) {
-  const ProblemSetup setup = make_setup(1, 0.3, E1, n1, M);
+InhomogeneityRun run_ellipsoid(const shapes::Ellipsoid& e, int M, double E1, double n1 = 0.3, double E0 = 1) {
+  const ProblemSetup setup = make_setup(E0, 0.3, E1, n1, M);
   return solve_inhomogeneity(setup, shapes::volume_node_table(M, shapes::inside(e)), quiet(),
                              PlannerEffort::estimate);
 }
@@ -79,6 +79,24 @@ TEST(Inhomogeneity, QuarterTurnPermutesTheTensor) {
       // The node records are -1 + i h, symmetric only to rounding of h.
       EXPECT_NEAR(Nt(perm[a], perm[b]), N(a, b), 1e-6 * (1 + std::abs(N(a, b)))) << a << "," << b;
   EXPECT_GT(std::abs(N(0, 0) - N(1, 1)), 0.05);  // the shape is not symmetric under the turn
+}
+
+// Elasticity has no intrinsic stress scale: moduli in MPa instead of units of
+// E0 scale H by 1/E0 and N by E0 and change nothing else, in particular no
+// entry may be cleaned away (a soft inclusion's H is of order 1e-5 in MPa).
+TEST(Inhomogeneity, TensorsScaleWithTheModuli) {
+  const double E0 = 70000;
+  for (double ratio : {0.1, 10.0}) {
+    const InhomogeneityRun unit = run_ellipsoid({{0.6, 0.4, 0.5}}, 12, ratio);
+    const InhomogeneityRun physical = run_ellipsoid({{0.6, 0.4, 0.5}}, 12, ratio * E0, 0.3, E0);
+    EXPECT_EQ(physical.tensors.symmetry_flag, unit.tensors.symmetry_flag);
+    EXPECT_GT(unit.tensors.H_tensor.cwiseAbs().maxCoeff(), 0.1);
+    for (int a = 0; a < 6; ++a)
+      for (int b = 0; b < 6; ++b) {
+        EXPECT_NEAR(physical.tensors.H_tensor(a, b) * E0, unit.tensors.H_tensor(a, b), 1e-9) << ratio;
+        EXPECT_NEAR(physical.tensors.N_tensor(a, b) / E0, unit.tensors.N_tensor(a, b), 1e-9) << ratio;
+      }
+  }
 }
 
 // A turned ellipsoid couples normal and shear components. Before
