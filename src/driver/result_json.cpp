@@ -43,8 +43,15 @@ json rows(const Matrix& m) {
 json load_cases(const auto& statuses) {
   json out = json::array();
   int number = 1;
-  for (const SolveStatus& s : statuses)
-    out.push_back({{"load_case", number++}, {"iterations", s.iterations}, {"error", s.error}, {"converged", s.converged}});
+  for (const SolveStatus& s : statuses) {
+    // Why BiCGSTAB stopped early, if it did; null for a normal end.
+    const json breakdown = s.breakdown == Breakdown::none ? json(nullptr) : json(describe(s.breakdown));
+    out.push_back({{"load_case", number++},
+                   {"iterations", s.iterations},
+                   {"error", s.error},
+                   {"converged", s.converged},
+                   {"breakdown", breakdown}});
+  }
   return out;
 }
 

@@ -1,6 +1,7 @@
 #include "driver/input.h"
 
 #include "shapes/shapes.h"
+#include "support/bad_inputs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,29 +12,9 @@
 namespace csolver {
 namespace {
 
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string join(const std::vector<std::string>& lines, const char* ending = "\n") {
-  std::string text;
-  for (const std::string& line : lines) text += line + ending;
-  return text;
-}
-
-// A small sphere problem (M = 2, 27 node records) as lines of input.txt.
-std::vector<std::string> small_input(bool crack = false) {
-  const NodeTable nodes = crack ? shapes::crack_node_table(2, [](double x, double y) { return x * x + y * y < 0.5; })
-                                : shapes::volume_node_table(2, [](const shapes::Point& p) {
-                                    return p[0] * p[0] + p[1] * p[1] + p[2] * p[2] < 0.5;
-                                  });
-  shapes::Materials m;
-  m.E1 = 10;
-  return split_lines(shapes::input_text(nodes, m, crack, "small sphere"));
-}
+using testing::join;
+using testing::small_input;
+using testing::BadInput;
 
 TEST(Input, ReadsAWellFormedFile) {
   const ProblemInput in = parse_problem(join(small_input()), "input.txt");
@@ -83,13 +64,6 @@ TEST(Input, FunctionTextIsCutOrPaddedToOneHundredCharacters) {
   EXPECT_EQ(parse_problem(join(lines), "input.txt").setup.function_text, std::string(100, ' '));
 }
 
-struct BadInput {
-  const char* name;
-  std::function<void(std::vector<std::string>&)> mutate;
-  std::size_t line;
-  const char* fragment;
-};
-
 class InputErrors : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(InputErrors, NameTheLineWhatWasFoundAndWhatWasExpected) {
@@ -106,38 +80,9 @@ TEST_P(InputErrors, NameTheLineWhatWasFoundAndWhatWasExpected) {
   }
 }
 
-// Line numbers of small_input(): 2 E0, 3 n0, 5 E1, 6 n1, 9 type, 13 M,
-// 15-41 node records, 43 tol.
 INSTANTIATE_TEST_SUITE_P(
-    Table, InputErrors,
-    ::testing::Values(
-        BadInput{"empty", [](auto& l) { l.clear(); }, 1, "unexpected end of file"},
-        BadInput{"truncated header", [](auto& l) { l.resize(8); }, 9, "expected an integer (problem_type)"},
-        BadInput{"word for E0", [](auto& l) { l[1] = "one"; }, 2, "found 'one', expected a real number (E0)"},
-        BadInput{"E0 zero", [](auto& l) { l[1] = "0"; }, 2, "expected a Young's modulus > 0"},
-        BadInput{"E0 NaN", [](auto& l) { l[1] = "nan"; }, 2, "E0 = nan"},
-        BadInput{"n0 one half", [](auto& l) { l[2] = "0.5"; }, 3, "Poisson's ratio in (-1, 0.5)"},
-        BadInput{"E1 zero (a pore)", [](auto& l) { l[4] = "0"; }, 5, "small positive E1"},
-        BadInput{"n1 infinite", [](auto& l) { l[5] = "inf"; }, 6, "n1 = inf"},
-        BadInput{"decimal point in M", [](auto& l) { l[12] = "2.0"; }, 13, "found '2.0', expected an integer (M"},
-        BadInput{"M zero", [](auto& l) { l[12] = "0"; }, 13, "expected 1 <= M"},
-        BadInput{"M negative", [](auto& l) { l[12] = "-3"; }, 13, "expected 1 <= M"},
-        BadInput{"N^3 beyond 32 bits", [](auto& l) { l[12] = "1290"; }, 13, "expected 1 <= M <= 1289"},
-        BadInput{"M beyond 32 bits", [](auto& l) { l[12] = "99999999999"; }, 13, "expected an integer"},
-        BadInput{"decimal point in a flag", [](auto& l) { l[20] = "0 0 0 1.0"; }, 21, "expected an integer flag"},
-        BadInput{"record with three values", [](auto& l) { l[20] = "0 0 0"; }, 21, "found 3 value(s)"},
-        BadInput{"NaN coordinate", [](auto& l) { l[16] = "-1 -1 nan 0"; }, 17, "finite real coordinate"},
-        BadInput{"non-ASCII bytes", [](auto& l) { l[16] = "\xc3\xa9\xff 1 1 0"; }, 17, "found '\\xc3\\xa9\\xff'"},
-        BadInput{"fewer node records", [](auto& l) { l.resize(30); }, 31, "unexpected end of file, expected a node record"},
-        BadInput{"no tol", [](auto& l) { l.pop_back(); }, 43, "expected a real number (tol"},
-        BadInput{"tol negative", [](auto& l) { l.back() = "-1e-6"; }, 43, "expected a finite tolerance >= 0"},
-        BadInput{"tol NaN", [](auto& l) { l.back() = "NaN"; }, 43, "expected a finite tolerance >= 0"}),
-    [](const auto& info) {
-      std::string name = info.param.name;
-      for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-      return name;
-    });
+    Table, InputErrors, ::testing::ValuesIn(testing::bad_inputs()),
+    [](const auto& info) { return testing::test_name(info.param.name); });
 
 // Streaming from a file in blocks: lines longer than a block, lines across
 // block boundaries and a last line without its newline read as from memory.

@@ -1,8 +1,10 @@
 // The program as a user runs it: in a directory holding input.txt, no
 // arguments; its exit status, console, report files and error messages.
 #include "shapes/shapes.h"
+#include "support/bad_inputs.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 #include <sstream>
@@ -99,6 +101,39 @@ TEST_F(Program, CrackRunWritesTheCrackLayout) {
   EXPECT_EQ(report[17], " Maximal crack opening:");
 }
 
+// Results of an earlier run that a failed run must leave exactly as they were.
+void plant_previous_results(const fs::path& dir) {
+  std::ofstream(dir / "result.txt") << "previous report\n";
+  std::ofstream(dir / "result.json") << "{\"previous\": true}\n";
+}
+
+void expect_previous_results(const fs::path& dir, const std::string& what) {
+  EXPECT_EQ(read(dir / "result.txt"), "previous report\n") << what;
+  EXPECT_EQ(read(dir / "result.json"), "{\"previous\": true}\n") << what;
+  EXPECT_TRUE(!fs::exists(dir / "results") || !fs::is_directory(dir / "results") || fs::is_empty(dir / "results"))
+      << what;
+}
+
+// Every bad input of the reader's table, in both branches, through the program.
+TEST_F(Program, BadInputExitsWithStatusTwoAndTouchesNoResult) {
+  for (bool crack : {false, true})
+    for (const testing::BadInput& c : testing::bad_inputs()) {
+      if (crack && c.inhomogeneity_only) continue;
+      const std::string what = std::string(crack ? "crack: " : "inhomogeneity: ") + c.name;
+      fs::remove_all(dir);
+      fs::create_directories(dir);
+      plant_previous_results(dir);
+      std::vector<std::string> lines = testing::small_input(crack);
+      c.mutate(lines);
+      write_input(testing::join(lines, crack ? "\r\n" : "\n"));
+      EXPECT_EQ(run(), 2) << what;
+      const std::string err = read(dir / "stderr.txt");
+      EXPECT_NE(err.find("input.txt, line " + std::to_string(c.line) + ": "), std::string::npos) << what << ": " << err;
+      EXPECT_NE(err.find(c.fragment), std::string::npos) << what << ": " << err;
+      expect_previous_results(dir, what);
+    }
+}
+
 struct Failure {
   const char* name;
   std::function<void(Program&)> prepare;
@@ -106,10 +141,9 @@ struct Failure {
   const char* message;
 };
 
-TEST_F(Program, FailuresExitNonZeroWithAMessageAndTouchNoResult) {
+TEST_F(Program, OtherFailuresExitNonZeroWithAMessageAndTouchNoResult) {
   const std::vector<Failure> cases{
       {"missing input", [](Program&) {}, 2, "input.txt: cannot open"},
-      {"bad value", [](Program& p) { p.write_input("caption\nabc\n"); }, 2, "input.txt, line 2: found 'abc'"},
       {"no flagged node",
        [](Program& p) {
          p.write_input(shapes::input_text(shapes::volume_node_table(3, [](const shapes::Point&) { return false; }),
@@ -122,6 +156,13 @@ TEST_F(Program, FailuresExitNonZeroWithAMessageAndTouchNoResult) {
          p.write_input(shapes::input_text(nodes, shapes::Materials{}, true, "misplaced crack"));
        },
        2, "crack plane k = 1"},
+      {"flagged node far off the grid",
+       [](Program& p) {
+         std::vector<std::string> lines = testing::small_input();
+         lines[40] = "7.5 1 1 1";
+         p.write_input(testing::join(lines));
+       },
+       2, "do not lie on the grid"},
       {"results is a file",
        [](Program& p) {
          p.write_input(sphere_input(4, 10));
@@ -132,23 +173,36 @@ TEST_F(Program, FailuresExitNonZeroWithAMessageAndTouchNoResult) {
   for (const Failure& c : cases) {
     fs::remove_all(dir);
     fs::create_directories(dir);
-    std::ofstream(dir / "result.txt") << "previous report\n";
+    plant_previous_results(dir);
     c.prepare(*this);
     EXPECT_EQ(run(), c.status) << c.name;
     const std::string err = read(dir / "stderr.txt");
     EXPECT_NE(err.find(c.message), std::string::npos) << c.name << ": " << err;
-    EXPECT_EQ(read(dir / "result.txt"), "previous report\n") << c.name;
-    EXPECT_TRUE(!fs::exists(dir / "results") || !fs::is_directory(dir / "results") ||
-                fs::is_empty(dir / "results"))
-        << c.name;
+    expect_previous_results(dir, c.name);
   }
+}
+
+// Moduli so large that the operator overflows: every load case stops at the
+// first non-finite value with a message naming it; the report warns and
+// result.json says why.
+TEST_F(Program, NonFiniteValuesEndTheLoadCasesUnconverged) {
+  write_input(sphere_input(4, 1e308));
+  ASSERT_EQ(run(), 0);
+  const std::string err = read(dir / "stderr.txt");
+  EXPECT_NE(err.find("load case 1 stopped at iteration 1"), std::string::npos) << err;
+  EXPECT_NE(err.find("non-finite"), std::string::npos) << err;
+  EXPECT_EQ(lines_of(read(dir / "result.txt"))[0], " Solution may not converge correctly.");
+  const nlohmann::json json = nlohmann::json::parse(read(dir / "result.json"));
+  EXPECT_EQ(json["conv_flag"], 0);
+  EXPECT_EQ(json["load_cases"][0]["breakdown"], "a non-finite value appeared");
+  EXPECT_EQ(json["load_cases"][0]["converged"], false);
 }
 
 // SIGTERM during the solve: the run stops with a message, and the previous
 // result.txt survives untouched with no temporary file left beside it.
 TEST_F(Program, TerminatedRunLeavesThePreviousReport) {
   write_input(sphere_input(40, 10));
-  std::ofstream(dir / "result.txt") << "previous report\n";
+  plant_previous_results(dir);
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
@@ -167,7 +221,7 @@ TEST_F(Program, TerminatedRunLeavesThePreviousReport) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
   EXPECT_NE(read(dir / "stderr.txt").find("terminated (SIGTERM)"), std::string::npos);
-  EXPECT_EQ(read(dir / "result.txt"), "previous report\n");
+  expect_previous_results(dir, "SIGTERM");
   for (const auto& entry : fs::directory_iterator(dir))
     EXPECT_EQ(entry.path().filename().string().find(".contribution_solver"), std::string::npos) << entry.path();
 }
