@@ -2,6 +2,7 @@
 // arguments; its exit status, console, report files and error messages.
 #include "shapes/shapes.h"
 #include "support/bad_inputs.h"
+#include "support/scratch.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -18,30 +19,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+std::string read(const fs::path& path) { return testing::read_text(path); }
+std::vector<std::string> lines_of(const std::string& text) { return testing::split_lines(text); }
 
 class Program : public ::testing::Test {
  public:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("cs_program_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
+    scratch = std::make_unique<testing::ScratchDir>(testing::current_test_name());
+    dir = scratch->path();
   }
-  void TearDown() override { fs::remove_all(dir); }
 
   void write_input(const std::string& text) { std::ofstream(dir / "input.txt") << text; }
 
@@ -57,6 +43,7 @@ class Program : public ::testing::Test {
     return shapes::input_text(shapes::volume_node_table(M, shapes::inside(shapes::Ellipsoid{})), m, false, "sphere");
   }
 
+  std::unique_ptr<testing::ScratchDir> scratch;
   fs::path dir;
 };
 

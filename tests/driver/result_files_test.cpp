@@ -1,6 +1,7 @@
 #include "driver/result_files.h"
 
 #include "driver/clock.h"
+#include "support/scratch.h"
 
 #include <gtest/gtest.h>
 
@@ -14,25 +15,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string read(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string read(const fs::path& path) { return testing::read_text(path); }
 
 class ResultFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("cs_result_files_" + std::to_string(::getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  ResultFiles() : scratch(testing::current_test_name()), dir(scratch.path()) {}
   std::size_t entries(const fs::path& d) const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(d), fs::directory_iterator()));
   }
+  testing::ScratchDir scratch;
   fs::path dir;
 };
 

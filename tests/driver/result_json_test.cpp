@@ -2,6 +2,7 @@
 // the report prints it, must give the report's line; and the shipped examples
 // run and meet the values their expected.txt states.
 #include "tools/tool_test_support.h"
+#include "support/bad_inputs.h"
 
 #include "driver/fortran_format.h"
 #include "driver/result_json.h"
@@ -18,12 +19,7 @@ namespace fs = std::filesystem;
 using testing::read_text;
 using testing::ScratchDir;
 
-std::vector<std::string> split_lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using testing::split_lines;
 
 // The report's rows under `heading`, as many as the json matrix has.
 void expect_rows_match(const std::vector<std::string>& report, const std::string& heading, const nlohmann::json& matrix) {

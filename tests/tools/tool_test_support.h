@@ -2,6 +2,7 @@
 // Shared by the tool tests: a scratch directory per test and the generator
 // run in-process with its console output captured.
 #include "contribution_input/generator.h"
+#include "support/scratch.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -13,26 +14,6 @@
 #include <vector>
 
 namespace csolver::testing {
-
-// Removed with its contents when the test ends.
-class ScratchDir {
- public:
-  explicit ScratchDir(const std::string& name)
-      : path_(std::filesystem::temp_directory_path() / ("cs_tools_" + name + "_" + std::to_string(getpid()))) {
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Greyscale samples of a ball (or, with nz = 1, a disk) of `radius_voxels`
 // about the centre voxel of an n x n x nz image, drawn by integer voxel
@@ -76,11 +57,5 @@ inline GeneratorOutput run_generator_captured(const std::vector<std::string>& ar
   return result;
 }
 
-inline std::string read_text(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 }  // namespace csolver::testing
