@@ -29,14 +29,6 @@ fftw_iodim dim(std::size_t n, std::size_t in_stride, std::size_t out_stride) {
   return fftw_iodim{static_cast<int>(n), static_cast<int>(in_stride), static_cast<int>(out_stride)};
 }
 
-// A plan made at `base` is executed at base + k step for every k; FFTW needs
-// to know if that changes the SIMD alignment.
-unsigned alignment_flag(const fftw_complex* base, std::size_t step) {
-  double* a = const_cast<double*>(&base[0][0]);
-  double* b = const_cast<double*>(&base[step][0]);
-  return fftw_alignment_of(a) == fftw_alignment_of(b) ? 0u : FFTW_UNALIGNED;
-}
-
 // Frequency points per block of the in-place product loop: the input values
 // of a block are copied aside before the outputs overwrite them.
 constexpr std::size_t PRODUCT_BLOCK = 256;
@@ -129,16 +121,14 @@ PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int ker
         FftPlan(fftw_plan_dft_r2c(static_cast<int>(row_major.size()), row_major.data(), probe.reals(), c, flags));
   }
   {
-    // Real rows of one box plane (px samples each) to the box-corner spectra,
-    // frequency i at stride ny nz.
+    // The ny box rows of one plane: px real samples each to hx frequencies.
     RealBuffer rows(px_ * ny_);
-    const unsigned plane_flags = flags | alignment_flag(c, ny_);
-    const fftw_iodim d_in = dim(px_, 1, corner_);
-    const fftw_iodim many_in = dim(ny_, px_, 1);
-    forward_x_ = FftPlan(fftw_plan_guru_dft_r2c(1, &d_in, 1, &many_in, rows.data(), c, plane_flags));
-    const fftw_iodim d_out = dim(px_, corner_, 1);
-    const fftw_iodim many_out = dim(ny_, 1, px_);
-    inverse_x_ = FftPlan(fftw_plan_guru_dft_c2r(1, &d_out, 1, &many_out, c, rows.data(), plane_flags));
+    ComplexBuffer spectra(hx_ * ny_);
+    const fftw_iodim d = dim(px_, 1, 1);
+    const fftw_iodim many_in = dim(ny_, px_, hx_);
+    forward_x_ = FftPlan(fftw_plan_guru_dft_r2c(1, &d, 1, &many_in, rows.data(), spectra.data(), flags));
+    const fftw_iodim many_out = dim(ny_, hx_, px_);
+    inverse_x_ = FftPlan(fftw_plan_guru_dft_c2r(1, &d, 1, &many_out, spectra.data(), rows.data(), flags));
   }
   // Slab plans run on per-thread slab buffers, all from fftw_alloc.
   const unsigned slab_flags = flags;
@@ -238,8 +228,10 @@ void PaddedConvolution::forward_rows(std::span<const double> in, int components,
   const std::size_t C = static_cast<std::size_t>(components);
 #pragma omp parallel num_threads(threads_)
   {
-    // The box rows of one plane, zero-padded to the padded extent.
+    // The box rows of one plane, zero-padded to the padded extent, and their
+    // spectra, row by row; then moved to the slab order of the corners.
     RealBuffer rows(px_ * ny_);
+    ComplexBuffer spectra(hx_ * ny_);
 #pragma omp for schedule(static)
     for (std::size_t k = 0; k < nz_; ++k)
       for (std::size_t c = 0; c < C; ++c) {
@@ -249,7 +241,15 @@ void PaddedConvolution::forward_rows(std::span<const double> in, int components,
           const std::size_t node = nx_ * (j + ny_ * k);
           for (std::size_t i = 0; i < nx_; ++i) row[i] = in[c + C * (node + i)];
         }
-        fftw_execute_dft_r2c(forward_x_.get(), rows.data(), corners_[c].data() + ny_ * k);
+        fftw_execute_dft_r2c(forward_x_.get(), rows.data(), spectra.data());
+        const fftw_complex* from = spectra.data();
+        for (std::size_t i = 0; i < hx_; ++i) {
+          double* to = corners_[c].reals() + 2 * (corner_ * i + ny_ * k);
+          for (std::size_t j = 0; j < ny_; ++j) {
+            to[2 * j] = from[hx_ * j + i][0];
+            to[2 * j + 1] = from[hx_ * j + i][1];
+          }
+        }
       }
   }
 }
@@ -259,10 +259,21 @@ void PaddedConvolution::inverse_rows(std::span<double> out, int components, cons
 #pragma omp parallel num_threads(threads_)
   {
     RealBuffer rows(px_ * ny_);
+    ComplexBuffer spectra(hx_ * ny_);
 #pragma omp for schedule(static)
     for (std::size_t k = 0; k < nz_; ++k)
       for (std::size_t o = 0; o < C; ++o) {
-        if (active[o]) fftw_execute_dft_c2r(inverse_x_.get(), corners_[o].data() + ny_ * k, rows.data());
+        if (active[o]) {
+          fftw_complex* to = spectra.data();
+          for (std::size_t i = 0; i < hx_; ++i) {
+            const double* from = corners_[o].reals() + 2 * (corner_ * i + ny_ * k);
+            for (std::size_t j = 0; j < ny_; ++j) {
+              to[hx_ * j + i][0] = from[2 * j];
+              to[hx_ * j + i][1] = from[2 * j + 1];
+            }
+          }
+          fftw_execute_dft_c2r(inverse_x_.get(), spectra.data(), rows.data());
+        }
         for (std::size_t j = 0; j < ny_; ++j) {
           const double* row = rows.data() + px_ * j;
           const std::size_t node = nx_ * (j + ny_ * k);
