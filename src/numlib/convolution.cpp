@@ -224,65 +224,52 @@ void PaddedConvolution::ensure_work(int count) {
   }
 }
 
-void PaddedConvolution::forward_rows(std::span<const double> in, int components, const std::vector<bool>& used) {
-  const std::size_t C = static_cast<std::size_t>(components);
-#pragma omp parallel num_threads(threads_)
-  {
-    // The box rows of one plane, zero-padded to the padded extent, and their
-    // spectra, row by row; then moved to the slab order of the corners.
-    RealBuffer rows(px_ * ny_);
-    ComplexBuffer spectra(hx_ * ny_);
-#pragma omp for schedule(static)
-    for (std::size_t k = 0; k < nz_; ++k)
-      for (std::size_t c = 0; c < C; ++c) {
-        if (!used[c]) continue;
-        for (std::size_t j = 0; j < ny_; ++j) {
-          double* row = rows.data() + px_ * j;
-          const std::size_t node = nx_ * (j + ny_ * k);
-          for (std::size_t i = 0; i < nx_; ++i) row[i] = in[c + C * (node + i)];
-        }
-        fftw_execute_dft_r2c(forward_x_.get(), rows.data(), spectra.data());
-        const fftw_complex* from = spectra.data();
-        for (std::size_t i = 0; i < hx_; ++i) {
-          double* to = corners_[c].reals() + 2 * (corner_ * i + ny_ * k);
-          for (std::size_t j = 0; j < ny_; ++j) {
-            to[2 * j] = from[hx_ * j + i][0];
-            to[2 * j + 1] = from[hx_ * j + i][1];
-          }
-        }
+void PaddedConvolution::forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used,
+                                      double* rows, fftw_complex* spectra) {
+  // The box rows of plane k, zero-padded to the padded extent (the padding
+  // of `rows` is never written), and their spectra, row by row; then moved
+  // to the slab order of the corners.
+  const std::size_t C = used.size();
+  for (std::size_t c = 0; c < C; ++c) {
+    if (!used[c]) continue;
+    for (std::size_t j = 0; j < ny_; ++j) {
+      double* row = rows + px_ * j;
+      const std::size_t node = nx_ * (j + ny_ * k);
+      for (std::size_t i = 0; i < nx_; ++i) row[i] = in[c + C * (node + i)];
+    }
+    fftw_execute_dft_r2c(forward_x_.get(), rows, spectra);
+    for (std::size_t i = 0; i < hx_; ++i) {
+      double* to = corners_[c].reals() + 2 * (corner_ * i + ny_ * k);
+      for (std::size_t j = 0; j < ny_; ++j) {
+        to[2 * j] = spectra[hx_ * j + i][0];
+        to[2 * j + 1] = spectra[hx_ * j + i][1];
       }
+    }
   }
 }
 
-void PaddedConvolution::inverse_rows(std::span<double> out, int components, const std::vector<bool>& active) {
-  const std::size_t C = static_cast<std::size_t>(components);
-#pragma omp parallel num_threads(threads_)
-  {
-    RealBuffer rows(px_ * ny_);
-    ComplexBuffer spectra(hx_ * ny_);
-#pragma omp for schedule(static)
-    for (std::size_t k = 0; k < nz_; ++k)
-      for (std::size_t o = 0; o < C; ++o) {
-        if (active[o]) {
-          fftw_complex* to = spectra.data();
-          for (std::size_t i = 0; i < hx_; ++i) {
-            const double* from = corners_[o].reals() + 2 * (corner_ * i + ny_ * k);
-            for (std::size_t j = 0; j < ny_; ++j) {
-              to[hx_ * j + i][0] = from[2 * j];
-              to[hx_ * j + i][1] = from[2 * j + 1];
-            }
-          }
-          fftw_execute_dft_c2r(inverse_x_.get(), spectra.data(), rows.data());
-        }
+void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active,
+                                      double* rows, fftw_complex* spectra) {
+  const std::size_t C = active.size();
+  for (std::size_t o = 0; o < C; ++o) {
+    if (active[o]) {
+      for (std::size_t i = 0; i < hx_; ++i) {
+        const double* from = corners_[o].reals() + 2 * (corner_ * i + ny_ * k);
         for (std::size_t j = 0; j < ny_; ++j) {
-          const double* row = rows.data() + px_ * j;
-          const std::size_t node = nx_ * (j + ny_ * k);
-          if (active[o])
-            for (std::size_t i = 0; i < nx_; ++i) out[o + C * (node + i)] = row[i];
-          else
-            for (std::size_t i = 0; i < nx_; ++i) out[o + C * (node + i)] = 0.0;
+          spectra[hx_ * j + i][0] = from[2 * j];
+          spectra[hx_ * j + i][1] = from[2 * j + 1];
         }
       }
+      fftw_execute_dft_c2r(inverse_x_.get(), spectra, rows);
+    }
+    for (std::size_t j = 0; j < ny_; ++j) {
+      const double* row = rows + px_ * j;
+      const std::size_t node = nx_ * (j + ny_ * k);
+      if (active[o])
+        for (std::size_t i = 0; i < nx_; ++i) out[o + C * (node + i)] = row[i];
+      else
+        for (std::size_t i = 0; i < nx_; ++i) out[o + C * (node + i)] = 0.0;
+    }
   }
 }
 
@@ -376,20 +363,29 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
           {static_cast<std::size_t>(c), kernels_.at(static_cast<std::size_t>(s)).data()});
     }
 
-  double t0 = omp_get_wtime();
-  forward_rows(in, coupling.inputs, used);
-  double t1 = omp_get_wtime();
+  // One team for the whole application: box planes along x, then slabs,
+  // then box planes back; each stage waits for the one before.
+  double t[4] = {omp_get_wtime(), 0, 0, 0};
   double seconds[3] = {0, 0, 0};
 #pragma omp parallel num_threads(threads_) reduction(+ : seconds[:3])
   {
+    RealBuffer forward_rows(px_ * ny_), inverse_rows(px_ * ny_);
+    ComplexBuffer spectra(hx_ * ny_);
     std::vector<double> saved(2 * PRODUCT_BLOCK * used.size());
     const ComplexBuffer* slabs = slabs_.data() + static_cast<std::size_t>(omp_get_thread_num()) * corners_.size();
-#pragma omp for schedule(static)
+#pragma omp for schedule(dynamic)
+    for (std::size_t k = 0; k < nz_; ++k) forward_plane(k, in, used, forward_rows.data(), spectra.data());
+#pragma omp master
+    t[1] = omp_get_wtime();
+#pragma omp for schedule(dynamic)
     for (std::size_t i = 0; i < hx_; ++i) slab(i, terms, used, coupling.weight, slabs, saved, seconds);
+#pragma omp master
+    t[2] = omp_get_wtime();
+#pragma omp for schedule(dynamic)
+    for (std::size_t k = 0; k < nz_; ++k) inverse_plane(k, out, active, inverse_rows.data(), spectra.data());
   }
-  double t2 = omp_get_wtime();
-  inverse_rows(out, coupling.outputs, active);
-  double t3 = omp_get_wtime();
+  t[3] = omp_get_wtime();
+  const double t0 = t[0], t1 = t[1], t2 = t[2], t3 = t[3];
   stages_.rows += (t1 - t0) + (t3 - t2);
   stages_.slabs += t2 - t1;
   stages_.forward += seconds[0];

@@ -113,11 +113,13 @@ class PaddedConvolution {
     std::size_t input;
     const double* kernel;
   };
-  void forward_rows(std::span<const double> in, int components, const std::vector<bool>& used);
+  void forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used, double* rows,
+                     fftw_complex* spectra);
   void slab(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
             const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved,
             double (&seconds)[3]);
-  void inverse_rows(std::span<double> out, int components, const std::vector<bool>& active);
+  void inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active, double* rows,
+                     fftw_complex* spectra);
 
   std::vector<int> box_;
   std::vector<int> padded_;
