@@ -56,7 +56,9 @@ EntryShape classify(std::array<int, 2> row, std::array<int, 2> col) {
 double stiffness_value(const EntryShape& e, const RadialFunctions& f, const double (&u)[3][3], double k) {
   const double A = f.A, B = f.B, g = f.g, F = f.F;
   const double uaa = u[e.alpha][e.alpha], ubb = u[e.beta][e.beta];
-  const double uab = u[e.alpha][e.beta], ubc = u[e.beta][e.gamma];
+  const double uab = u[e.alpha][e.beta];
+  // gamma is a valid axis only where the family has a third axis.
+  const auto ubc = [&] { return u[e.beta][e.gamma]; };
   switch (e.family) {
     case Family::aa_aa:
       return A - 3 * k * B + uaa * (g - (3 + 6 * k) * A + 30 * k * B) - k * F * uaa * uaa;
@@ -65,19 +67,23 @@ double stiffness_value(const EntryShape& e, const RadialFunctions& f, const doub
     case Family::aa_ab:
       return uab * (g / 2 - (1.5 + 3 * k) * A + 15 * k * B) - k * F * uaa * uab;
     case Family::aa_bc:
-      return ubc * (5 * k * B - k * A) - k * F * uaa * ubc;
+      return ubc() * (5 * k * B - k * A) - k * F * uaa * ubc();
     case Family::ab_ab:
       return A / 2 - k * B + (uaa + ubb) * (g / 4 - (0.75 + k) * A + 5 * k * B) - k * F * uaa * ubb;
     case Family::ab_ac:
-      return ubc * (g / 4 - (0.75 + k) * A + 5 * k * B) - k * F * uaa * ubc;
+      return ubc() * (g / 4 - (0.75 + k) * A + 5 * k * B) - k * F * uaa * ubc();
   }
   return 0;
 }
 
 double compliance_value(const EntryShape& e, const RadialFunctions& f, const double (&u)[3][3], double k) {
   const double A = f.A, B = f.B, g = f.g, F = f.F;
-  const double uaa = u[e.alpha][e.alpha], ubb = u[e.beta][e.beta], ucc = u[e.gamma][e.gamma];
-  const double uab = u[e.alpha][e.beta], ubc = u[e.beta][e.gamma];
+  const double uaa = u[e.alpha][e.alpha], ubb = u[e.beta][e.beta];
+  const double uab = u[e.alpha][e.beta];
+  // gamma is a valid axis only where the family has a third axis (not for
+  // alpha alpha, alpha alpha), so it is read only there.
+  const auto ubc = [&] { return u[e.beta][e.gamma]; };
+  const auto ucc = [&] { return u[e.gamma][e.gamma]; };
   switch (e.family) {
     case Family::aa_aa:
       return 8 * k * A - 12 * k * B - 4 * k * g + uaa * (8 * k * g - 48 * k * A + 120 * k * B) - 4 * k * F * uaa * uaa;
@@ -87,12 +93,12 @@ double compliance_value(const EntryShape& e, const RadialFunctions& f, const dou
     case Family::aa_ab:
       return uab * (4 * k * g - 24 * k * A + 60 * k * B) - 4 * k * F * uaa * uab;
     case Family::aa_bc:
-      return ubc * ((6 - 16 * k) * A + 20 * k * B + (4 * k - 2) * g) - 4 * k * F * uaa * ubc;
+      return ubc() * ((6 - 16 * k) * A + 20 * k * B + (4 * k - 2) * g) - 4 * k * F * uaa * ubc();
     case Family::ab_ab:
       return (2 + 6 * k) * A - 19 * k * B - (1 + k) * g + (uaa + ubb) * ((1 + k) * g - (3 + 10 * k) * A + 35 * k * B) +
-             ucc * (k * g - 6 * k * A + 15 * k * B) - 4 * k * F * uaa * ubb;
+             ucc() * (k * g - 6 * k * A + 15 * k * B) - 4 * k * F * uaa * ubb;
     case Family::ab_ac:
-      return ubc * (g - (3 + 4 * k) * A + 20 * k * B) - 4 * k * F * uaa * ubc;
+      return ubc() * (g - (3 + 4 * k) * A + 20 * k * B) - 4 * k * F * uaa * ubc();
   }
   return 0;
 }
