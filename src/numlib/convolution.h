@@ -22,8 +22,9 @@
 // lines whose values are never read on the way out. Per slab, all input
 // components are transformed, the coupled products formed in place and the
 // outputs transformed back; between the x pass and the slabs only the box
-// corner of each slab is kept, a quarter (3-D) or half (2-D) of the spectrum. Threads share out box planes and slabs; each line is transformed by
-// the same plan whatever the thread count, so results do not depend on it.
+// corner of each slab is kept, a quarter (3-D) or half (2-D) of the spectrum.
+// Threads share out box planes and slabs; each line is transformed by the
+// same plan whatever the thread count, so results do not depend on it.
 #include "numlib/fft.h"
 
 #include <array>
@@ -103,8 +104,8 @@ class PaddedConvolution {
   // Kernel spectra and work arrays while solving (after transform_kernels).
   static std::size_t estimate_bytes(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
                                     int threads = default_thread_count());
-  // The peak while the kernels are filled and transformed, real-space samples
-  // of every kernel being held until their transforms are done.
+  // The peak while the kernels are filled and transformed: real-space samples
+  // of every kernel are held until transformed, plus one real spectrum.
   static std::size_t estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count);
 
  private:
@@ -146,8 +147,8 @@ class PaddedConvolution {
   // Real-space kernel samples in FFTW's in-place r2c layout (rows of 2 hx_
   // doubles), released as each kernel is transformed.
   std::vector<ComplexBuffer> staging_;
-  // Real kernel spectra over the half spectrum, with the inverse transform's
-  // 1/points factor folded in.
+  // Real kernel spectra over the half spectrum in slab order (index
+  // y + py (z + pz i)), with the inverse transform's 1/points factor folded in.
   std::vector<RealBuffer> kernels_;
   // Per component, the box corner (y < ny, z < nz) of every slab, index
   // y + ny (z + nz i): after the x pass on the way in, before it on the way
