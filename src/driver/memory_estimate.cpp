@@ -2,6 +2,7 @@
 
 #include "numlib/convolution.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -25,14 +26,23 @@ std::size_t node_table_bytes(std::int32_t N) {
   return n * n * n * (3 * sizeof(double) + sizeof(std::int32_t));
 }
 
+// The kernel build (real-space samples of every kernel) and the solve (real
+// kernel spectra, work spectra and the solver's vectors) do not overlap; the
+// box arrays live through both.
 std::size_t inhomogeneity_solver_bytes(const BoxBounds& box) {
-  return PaddedConvolution::estimate_bytes(extents(box, 3), VOLUME_KERNELS, 6) +
-         box.size() * (VOLUME_FIELDS * 6 * sizeof(double) + BOX_BYTES_PER_NODE);
+  const std::vector<int> e = extents(box, 3);
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, VOLUME_KERNELS);
+  const std::size_t solve =
+      PaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6) + box.size() * VOLUME_FIELDS * 6 * sizeof(double);
+  return std::max(build, solve) + box.size() * BOX_BYTES_PER_NODE;
 }
 
 std::size_t crack_solver_bytes(const BoxBounds& grid) {
-  return PaddedConvolution::estimate_bytes(extents(grid, 2), CRACK_KERNELS, 3) +
-         grid.size() * (CRACK_FIELDS * 3 * sizeof(double) + 2 * sizeof(double) + sizeof(std::int32_t));
+  const std::vector<int> e = extents(grid, 2);
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, CRACK_KERNELS);
+  const std::size_t solve =
+      PaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3) + grid.size() * CRACK_FIELDS * 3 * sizeof(double);
+  return std::max(build, solve) + grid.size() * (2 * sizeof(double) + sizeof(std::int32_t));
 }
 
 std::size_t physical_memory_bytes() {

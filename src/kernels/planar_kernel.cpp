@@ -76,6 +76,8 @@ void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, Padde
   // Offsets of one quadrant from coordinates; the other three by mirroring,
   // K12 odd in each in-plane direction, the rest even. Writing a mirrored
   // point twice on an axis stores the same value, so no case split is needed.
+  // Distinct quadrant offsets write disjoint padded points: share them out.
+#pragma omp parallel for num_threads(conv.threads()) schedule(dynamic)
   for (std::int32_t m = 0; m < nx; ++m)
     for (std::int32_t n = 0; n < ny; ++n) {
       const std::size_t at = static_cast<std::size_t>(m) + static_cast<std::size_t>(nx) * static_cast<std::size_t>(n);

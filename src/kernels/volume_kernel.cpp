@@ -175,6 +175,8 @@ void build_volume_kernel(const ProblemSetup& setup, const Box& box, PaddedConvol
     return static_cast<std::size_t>(i) +
            static_cast<std::size_t>(b.nx) * (static_cast<std::size_t>(j) + static_cast<std::size_t>(b.ny) * static_cast<std::size_t>(k));
   };
+  // Offsets are independent and write disjoint padded points: share them out.
+#pragma omp parallel for num_threads(conv.threads()) schedule(dynamic)
   for (int p = 0; p < b.nx; ++p)
     for (int q = -(b.ny - 1); q < b.ny; ++q)
       for (int r = -(b.nz - 1); r < b.nz; ++r) {

@@ -1,7 +1,13 @@
 #include "numlib/convolution.h"
 
+#include <omp.h>
+
+#include <algorithm>
 #include <cassert>
+#include <cmath>
+#include <limits>
 #include <stdexcept>
+#include <string>
 
 namespace csolver {
 
@@ -12,20 +18,61 @@ std::vector<int> doubled(const std::vector<int>& extent) {
   return padded;
 }
 
-// Visits the box nodes in field order, with the padded index of each.
-template <class Visit>
-void for_box_nodes(const std::vector<int>& box, const std::vector<int>& padded, Visit visit) {
-  const int nx = box[0];
-  const int ny = box.size() > 1 ? box[1] : 1;
-  const int nz = box.size() > 2 ? box[2] : 1;
-  const std::size_t px = static_cast<std::size_t>(padded[0]);
-  const std::size_t py = padded.size() > 1 ? static_cast<std::size_t>(padded[1]) : 1;
-  std::size_t node = 0;
-  for (int k = 0; k < nz; ++k)
-    for (int j = 0; j < ny; ++j) {
-      const std::size_t row = px * (static_cast<std::size_t>(j) + py * static_cast<std::size_t>(k));
-      for (int i = 0; i < nx; ++i) visit(node++, row + static_cast<std::size_t>(i));
+// Half-spectrum points of the padded grid of a box.
+std::size_t spectrum_points(const std::vector<int>& box_extent) {
+  std::size_t points = static_cast<std::size_t>(box_extent.at(0)) + 1;
+  for (std::size_t axis = 1; axis < box_extent.size(); ++axis) points *= 2 * static_cast<std::size_t>(box_extent[axis]);
+  return points;
+}
+
+fftw_iodim dim(std::size_t n, std::size_t in_stride, std::size_t out_stride) {
+  return fftw_iodim{static_cast<int>(n), static_cast<int>(in_stride), static_cast<int>(out_stride)};
+}
+
+// Frequency points per block of the in-place product loop: the input values
+// of a block are copied aside before the outputs overwrite them.
+constexpr std::size_t PRODUCT_BLOCK = 256;
+
+// y(p) = sum over t of k_t(p) x_t(p) for the points p of one block, with the
+// input spectra split into real and imaginary parts so that the sum runs in
+// registers across several points at once. The terms are added in order from
+// zero, so every instruction set gives the same numbers (no contraction into
+// fused multiply-adds under ISO C++).
+template <int N>
+inline void combine_fixed(const double* const* k, const double* const* xr, const double* const* xi,
+                          double* __restrict y, std::size_t n) {
+  for (std::size_t p = 0; p < n; ++p) {
+    double re = 0.0, im = 0.0;
+    for (int t = 0; t < N; ++t) {
+      re += k[t][p] * xr[t][p];
+      im += k[t][p] * xi[t][p];
     }
+    y[2 * p] = re;
+    y[2 * p + 1] = im;
+  }
+}
+
+[[gnu::target_clones("avx2", "default")]] void combine(std::size_t terms, const double* const* k,
+                                                        const double* const* xr, const double* const* xi,
+                                                        double* __restrict y, std::size_t n) {
+  switch (terms) {
+    case 1: return combine_fixed<1>(k, xr, xi, y, n);
+    case 2: return combine_fixed<2>(k, xr, xi, y, n);
+    case 3: return combine_fixed<3>(k, xr, xi, y, n);
+    case 4: return combine_fixed<4>(k, xr, xi, y, n);
+    case 5: return combine_fixed<5>(k, xr, xi, y, n);
+    case 6: return combine_fixed<6>(k, xr, xi, y, n);
+    default:
+      for (std::size_t p = 0; p < n; ++p) {
+        double re = 0.0, im = 0.0;
+        for (std::size_t t = 0; t < terms; ++t) {
+          re += k[t][p] * xr[t][p];
+          im += k[t][p] * xi[t][p];
+        }
+        y[2 * p] = re;
+        y[2 * p + 1] = im;
+      }
+  }
 }
 }  // namespace
 
@@ -36,16 +83,72 @@ Coupling diagonal_coupling(int components, int kernel) {
   return coupling;
 }
 
+int default_thread_count() { return std::max(1, omp_get_max_threads()); }
+
 PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
-                                     PlannerEffort effort)
-    : box_(box_extent), padded_(doubled(box_extent)), fft_(padded_, effort) {
+                                     PlannerEffort effort, int threads)
+    : box_(box_extent), padded_(doubled(box_extent)), max_outputs_(max_outputs) {
+  if (box_.size() != 2 && box_.size() != 3) throw std::invalid_argument("convolution rank must be 2 or 3");
   for (int n : box_) {
     if (n < 1) throw std::invalid_argument("convolution box extent below 1");
     box_size_ *= static_cast<std::size_t>(n);
   }
-  for (int s = 0; s < kernel_count; ++s) kernels_.emplace_back(fft_.size());
-  work_ = ComplexBuffer(fft_.size());
-  for (int o = 0; o < max_outputs; ++o) accumulators_.emplace_back(fft_.size());
+  nx_ = static_cast<std::size_t>(box_[0]);
+  ny_ = static_cast<std::size_t>(box_[1]);
+  nz_ = box_.size() == 3 ? static_cast<std::size_t>(box_[2]) : 1;
+  px_ = 2 * nx_;
+  py_ = 2 * ny_;
+  pz_ = box_.size() == 3 ? 2 * nz_ : 1;
+  hx_ = nx_ + 1;
+  slab_ = py_ * pz_;
+  corner_ = ny_ * nz_;
+  points_ = px_ * py_ * pz_;
+  spectrum_ = hx_ * slab_;
+  set_threads(threads);
+
+  for (int s = 0; s < kernel_count; ++s) staging_.emplace_back(spectrum_);
+  // The planner overwrites the arrays it measures on: plan on the first
+  // staging array (or a scratch one) and clear it afterwards.
+  ComplexBuffer scratch;
+  if (staging_.empty()) scratch = ComplexBuffer(spectrum_);
+  const ComplexBuffer& probe = staging_.empty() ? scratch : staging_.front();
+  fftw_complex* c = probe.data();
+  const unsigned flags = planner_flags(effort);
+
+  {
+    std::vector<int> row_major(padded_.rbegin(), padded_.rend());
+    kernel_forward_ =
+        FftPlan(fftw_plan_dft_r2c(static_cast<int>(row_major.size()), row_major.data(), probe.reals(), c, flags));
+  }
+  {
+    // The ny box rows of one plane: px real samples each to hx frequencies.
+    RealBuffer rows(px_ * ny_);
+    ComplexBuffer spectra(hx_ * ny_);
+    const fftw_iodim d = dim(px_, 1, 1);
+    const fftw_iodim many_in = dim(ny_, px_, hx_);
+    forward_x_ = FftPlan(fftw_plan_guru_dft_r2c(1, &d, 1, &many_in, rows.data(), spectra.data(), flags));
+    const fftw_iodim many_out = dim(ny_, hx_, px_);
+    inverse_x_ = FftPlan(fftw_plan_guru_dft_c2r(1, &d, 1, &many_out, spectra.data(), rows.data(), flags));
+  }
+  // Slab plans run on per-thread slab buffers, all from fftw_alloc.
+  const unsigned slab_flags = flags;
+  {
+    const fftw_iodim d = dim(py_, 1, 1);
+    const fftw_iodim many = dim(nz_, py_, py_);
+    forward_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_FORWARD, slab_flags));
+    inverse_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_BACKWARD, slab_flags));
+  }
+  if (pz_ > 1) {
+    const fftw_iodim d = dim(pz_, py_, py_);
+    const fftw_iodim many = dim(py_, 1, 1);
+    forward_z_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_FORWARD, slab_flags));
+    inverse_z_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_BACKWARD, slab_flags));
+  }
+  if (!staging_.empty()) staging_.front().clear();
+}
+
+void PaddedConvolution::set_threads(int threads) {
+  threads_ = threads > 0 ? threads : default_thread_count();
 }
 
 std::size_t PaddedConvolution::padded_index(const std::array<int, 3>& offset) const {
@@ -61,85 +164,258 @@ std::size_t PaddedConvolution::padded_index(const std::array<int, 3>& offset) co
 }
 
 void PaddedConvolution::set_kernel_sample(int kernel, std::size_t index, double value) {
-  fftw_complex& point = kernels_[static_cast<std::size_t>(kernel)].data()[index];
-  point[0] = value;
-  point[1] = 0.0;
+  assert(!transformed_ && index < points_);
+  // Rows of px_ samples sit 2 hx_ doubles apart in FFTW's in-place r2c layout.
+  const std::size_t x = index % px_;
+  const std::size_t rest = index / px_;
+  staging_[static_cast<std::size_t>(kernel)].reals()[x + 2 * hx_ * rest] = value;
 }
 
 void PaddedConvolution::transform_kernels() {
-  for (ComplexBuffer& kernel : kernels_) fft_.forward(kernel.data());
+  if (transformed_) throw std::logic_error("kernels transformed twice");
+  const std::size_t count = staging_.size();
+  const double scale = 1.0 / static_cast<double>(points_);
+  // Rounding of an n-point FFT stays far below eps log2(n) times the sum of
+  // the magnitudes of the samples; an odd part of the kernel does not.
+  const double tolerance =
+      64.0 * std::numeric_limits<double>::epsilon() * std::log2(static_cast<double>(points_) + 1.0);
+  std::vector<double> worst(count, 0.0);
+  const int team = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads_), std::max<std::size_t>(count, 1)));
+#pragma omp parallel for num_threads(team) schedule(dynamic, 1)
+  for (std::size_t s = 0; s < count; ++s) {
+    double* samples = staging_[s].reals();
+    double norm = 0.0;
+    for (std::size_t i = 0; i < 2 * spectrum_; ++i) norm += std::abs(samples[i]);
+    fftw_execute_dft_r2c(kernel_forward_.get(), samples, staging_[s].data());
+    const fftw_complex* spectrum = staging_[s].data();
+    double imaginary = 0.0;
+    for (std::size_t i = 0; i < spectrum_; ++i) imaginary = std::max(imaginary, std::abs(spectrum[i][1]));
+    worst[s] = norm > 0.0 ? imaginary / norm : 0.0;
+  }
+  for (std::size_t s = 0; s < count; ++s)
+    if (!(worst[s] <= tolerance))
+      throw std::runtime_error("kernel " + std::to_string(s) +
+                               " is not even in the node offset: its spectrum has imaginary parts of relative size " +
+                               std::to_string(worst[s]));
+  // One kernel at a time from FFTW's row-major half spectrum (x frequency
+  // fastest) to real numbers in slab order (x frequency slowest), so that the
+  // peak is the samples of all kernels plus one real spectrum.
+  kernels_.clear();
+  for (std::size_t s = 0; s < count; ++s) {
+    RealBuffer real(spectrum_);
+    const fftw_complex* spectrum = staging_[s].data();
+    double* k = real.data();
+    for (std::size_t yz = 0; yz < slab_; ++yz)
+      for (std::size_t i = 0; i < hx_; ++i) k[yz + slab_ * i] = spectrum[i + hx_ * yz][0] * scale;
+    kernels_.push_back(std::move(real));
+    staging_[s] = ComplexBuffer();
+  }
+  staging_.clear();
+  transformed_ = true;
+  ensure_work(max_outputs_);
 }
 
-void PaddedConvolution::load_component(std::span<const double> in, int components, int c) {
-  work_.clear();
-  fftw_complex* work = work_.data();
-  for_box_nodes(box_, padded_, [&](std::size_t node, std::size_t index) {
-    work[index][0] = in[static_cast<std::size_t>(c) + static_cast<std::size_t>(components) * node];
-  });
+void PaddedConvolution::ensure_work(int count) {
+  while (static_cast<int>(corners_.size()) < count) corners_.emplace_back(hx_ * corner_);
+  const std::size_t slabs = static_cast<std::size_t>(threads_) * corners_.size();
+  if (slabs_.size() < slabs) {
+    slabs_.clear();
+    while (slabs_.size() < slabs) slabs_.emplace_back(slab_);
+  }
 }
 
-void PaddedConvolution::read_component(const fftw_complex* acc, std::span<double> out, int components,
-                                       int o) const {
-  for_box_nodes(box_, padded_, [&](std::size_t node, std::size_t index) {
-    out[static_cast<std::size_t>(o) + static_cast<std::size_t>(components) * node] = acc[index][0];
-  });
+void PaddedConvolution::forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used,
+                                      double* rows, fftw_complex* spectra) {
+  // The box rows of plane k, zero-padded to the padded extent (the padding
+  // of `rows` is never written), and their spectra, row by row; then moved
+  // to the slab order of the corners.
+  const std::size_t C = used.size();
+  for (std::size_t c = 0; c < C; ++c) {
+    if (!used[c]) continue;
+    for (std::size_t j = 0; j < ny_; ++j) {
+      double* row = rows + px_ * j;
+      const std::size_t node = nx_ * (j + ny_ * k);
+      for (std::size_t i = 0; i < nx_; ++i) row[i] = in[c + C * (node + i)];
+    }
+    fftw_execute_dft_r2c(forward_x_.get(), rows, spectra);
+    for (std::size_t i = 0; i < hx_; ++i) {
+      double* to = corners_[c].reals() + 2 * (corner_ * i + ny_ * k);
+      for (std::size_t j = 0; j < ny_; ++j) {
+        to[2 * j] = spectra[hx_ * j + i][0];
+        to[2 * j + 1] = spectra[hx_ * j + i][1];
+      }
+    }
+  }
+}
+
+void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active,
+                                      double* rows, fftw_complex* spectra) {
+  const std::size_t C = active.size();
+  for (std::size_t o = 0; o < C; ++o) {
+    if (active[o]) {
+      for (std::size_t i = 0; i < hx_; ++i) {
+        const double* from = corners_[o].reals() + 2 * (corner_ * i + ny_ * k);
+        for (std::size_t j = 0; j < ny_; ++j) {
+          spectra[hx_ * j + i][0] = from[2 * j];
+          spectra[hx_ * j + i][1] = from[2 * j + 1];
+        }
+      }
+      fftw_execute_dft_c2r(inverse_x_.get(), spectra, rows);
+    }
+    for (std::size_t j = 0; j < ny_; ++j) {
+      const double* row = rows + px_ * j;
+      const std::size_t node = nx_ * (j + ny_ * k);
+      if (active[o])
+        for (std::size_t i = 0; i < nx_; ++i) out[o + C * (node + i)] = row[i];
+      else
+        for (std::size_t i = 0; i < nx_; ++i) out[o + C * (node + i)] = 0.0;
+    }
+  }
+}
+
+void PaddedConvolution::slab(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
+                             const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved,
+                             double (&seconds)[3]) {
+  const std::size_t first = slab_ * i;
+  double t = omp_get_wtime();
+  auto lap = [&t](double& stage) {
+    const double now = omp_get_wtime();
+    stage += now - t;
+    t = now;
+  };
+  // The box corner of the slab, zero-padded, forward along y over the box
+  // lines and along z over every column.
+  for (std::size_t c = 0; c < used.size(); ++c) {
+    if (!used[c]) continue;
+    fftw_complex* w = slabs[c].data();
+    const fftw_complex* corner = corners_[c].data() + corner_ * i;
+    for (std::size_t k = 0; k < nz_; ++k) {
+      std::copy_n(&corner[ny_ * k][0], 2 * ny_, &w[py_ * k][0]);
+      std::fill(&w[py_ * k + ny_][0], &w[py_ * (k + 1)][0], 0.0);
+    }
+    std::fill(&w[py_ * nz_][0], &w[slab_][0], 0.0);
+    fftw_execute_dft(forward_y_.get(), w, w);
+    if (forward_z_) fftw_execute_dft(forward_z_.get(), w, w);
+  }
+  lap(seconds[0]);
+
+  // Inputs of one block split into real and imaginary parts and weighted,
+  // then every coupled output formed from them in place.
+  const std::size_t inputs = used.size();
+  std::vector<const double*> k, xr, xi;
+  for (std::size_t b = 0; b < slab_; b += PRODUCT_BLOCK) {
+    const std::size_t n = std::min(PRODUCT_BLOCK, slab_ - b);
+    const std::size_t at = first + b;
+    for (std::size_t c = 0; c < inputs; ++c) {
+      if (!used[c]) continue;
+      const double* x = slabs[c].reals() + 2 * b;
+      double* re = saved.data() + 2 * PRODUCT_BLOCK * c;
+      double* im = re + PRODUCT_BLOCK;
+      const double w = weights[c];
+      for (std::size_t p = 0; p < n; ++p) {
+        re[p] = w * x[2 * p];
+        im[p] = w * x[2 * p + 1];
+      }
+    }
+    for (std::size_t o = 0; o < terms.size(); ++o) {
+      if (terms[o].empty()) continue;
+      k.clear();
+      xr.clear();
+      xi.clear();
+      for (const Term& term : terms[o]) {
+        k.push_back(term.kernel + at);
+        xr.push_back(saved.data() + 2 * PRODUCT_BLOCK * term.input);
+        xi.push_back(saved.data() + 2 * PRODUCT_BLOCK * term.input + PRODUCT_BLOCK);
+      }
+      combine(k.size(), k.data(), xr.data(), xi.data(), slabs[o].reals() + 2 * b, n);
+    }
+  }
+  lap(seconds[1]);
+
+  // Inverse along z over every column, then along y over the lines of the
+  // box planes only, keeping the box corner: the x pass reads nothing else.
+  for (std::size_t o = 0; o < terms.size(); ++o) {
+    if (terms[o].empty()) continue;
+    fftw_complex* w = slabs[o].data();
+    if (inverse_z_) fftw_execute_dft(inverse_z_.get(), w, w);
+    fftw_execute_dft(inverse_y_.get(), w, w);
+    fftw_complex* corner = corners_[o].data() + corner_ * i;
+    for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&w[py_ * k][0], 2 * ny_, &corner[ny_ * k][0]);
+  }
+  lap(seconds[2]);
 }
 
 void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> in, std::span<double> out) {
+  if (!transformed_) throw std::logic_error("convolution applied before its kernels were transformed");
   assert(in.size() == box_size_ * static_cast<std::size_t>(coupling.inputs));
   assert(out.size() == box_size_ * static_cast<std::size_t>(coupling.outputs));
-  assert(coupling.outputs <= static_cast<int>(accumulators_.size()));
-  const std::size_t points = fft_.size();
-  std::vector<bool> started(static_cast<std::size_t>(coupling.outputs), false);
-  for (int c = 0; c < coupling.inputs; ++c) {
-    load_component(in, coupling.inputs, c);
-    fft_.forward(work_.data());
-    const fftw_complex* x = work_.data();
-    const double w = coupling.weight[static_cast<std::size_t>(c)];
-    for (int o = 0; o < coupling.outputs; ++o) {
+  ensure_work(std::max(coupling.inputs, coupling.outputs));
+  std::vector<bool> active(static_cast<std::size_t>(coupling.outputs), false);
+  std::vector<bool> used(static_cast<std::size_t>(coupling.inputs), false);
+  std::vector<std::vector<Term>> terms(static_cast<std::size_t>(coupling.outputs));
+  for (int o = 0; o < coupling.outputs; ++o)
+    for (int c = 0; c < coupling.inputs; ++c) {
       const int s = coupling.kernel(o, c);
       if (s < 0) continue;
-      const fftw_complex* k = kernels_[static_cast<std::size_t>(s)].data();
-      fftw_complex* acc = accumulators_[static_cast<std::size_t>(o)].data();
-      const bool first = !started[static_cast<std::size_t>(o)];
-      for (std::size_t i = 0; i < points; ++i) {
-        const double kr = w * k[i][0];
-        const double ki = w * k[i][1];
-        const double re = kr * x[i][0] - ki * x[i][1];
-        const double im = kr * x[i][1] + ki * x[i][0];
-        if (first) {
-          acc[i][0] = re;
-          acc[i][1] = im;
-        } else {
-          acc[i][0] += re;
-          acc[i][1] += im;
-        }
-      }
-      started[static_cast<std::size_t>(o)] = true;
+      active[static_cast<std::size_t>(o)] = true;
+      used[static_cast<std::size_t>(c)] = true;
+      terms[static_cast<std::size_t>(o)].push_back(
+          {static_cast<std::size_t>(c), kernels_.at(static_cast<std::size_t>(s)).data()});
     }
+
+  // One team for the whole application: box planes along x, then slabs,
+  // then box planes back; each stage waits for the one before.
+  double t[4] = {omp_get_wtime(), 0, 0, 0};
+  double seconds[3] = {0, 0, 0};
+#pragma omp parallel num_threads(threads_) reduction(+ : seconds[:3])
+  {
+    RealBuffer forward_rows(px_ * ny_), inverse_rows(px_ * ny_);
+    ComplexBuffer spectra(hx_ * ny_);
+    std::vector<double> saved(2 * PRODUCT_BLOCK * used.size());
+    const ComplexBuffer* slabs = slabs_.data() + static_cast<std::size_t>(omp_get_thread_num()) * corners_.size();
+#pragma omp for schedule(dynamic)
+    for (std::size_t k = 0; k < nz_; ++k) forward_plane(k, in, used, forward_rows.data(), spectra.data());
+#pragma omp master
+    t[1] = omp_get_wtime();
+#pragma omp for schedule(dynamic)
+    for (std::size_t i = 0; i < hx_; ++i) slab(i, terms, used, coupling.weight, slabs, saved, seconds);
+#pragma omp master
+    t[2] = omp_get_wtime();
+#pragma omp for schedule(dynamic)
+    for (std::size_t k = 0; k < nz_; ++k) inverse_plane(k, out, active, inverse_rows.data(), spectra.data());
   }
-  for (int o = 0; o < coupling.outputs; ++o) {
-    fftw_complex* acc = accumulators_[static_cast<std::size_t>(o)].data();
-    if (!started[static_cast<std::size_t>(o)]) {
-      for_box_nodes(box_, padded_, [&](std::size_t node, std::size_t) {
-        out[static_cast<std::size_t>(o) + static_cast<std::size_t>(coupling.outputs) * node] = 0.0;
-      });
-      continue;
-    }
-    fft_.inverse(acc);
-    read_component(acc, out, coupling.outputs, o);
-  }
+  t[3] = omp_get_wtime();
+  const double t0 = t[0], t1 = t[1], t2 = t[2], t3 = t[3];
+  stages_.rows += (t1 - t0) + (t3 - t2);
+  stages_.slabs += t2 - t1;
+  stages_.forward += seconds[0];
+  stages_.products += seconds[1];
+  stages_.inverse += seconds[2];
 }
 
 std::size_t PaddedConvolution::bytes() const {
-  return (kernels_.size() + 1 + accumulators_.size()) * fft_.size() * sizeof(fftw_complex);
+  std::size_t total = 0;
+  for (const ComplexBuffer& b : staging_) total += b.size() * sizeof(fftw_complex);
+  for (const RealBuffer& b : kernels_) total += b.size() * sizeof(double);
+  for (const ComplexBuffer& b : corners_) total += b.size() * sizeof(fftw_complex);
+  for (const ComplexBuffer& b : slabs_) total += b.size() * sizeof(fftw_complex);
+  return total;
 }
 
-std::size_t PaddedConvolution::estimate_bytes(const std::vector<int>& box_extent, int kernel_count,
-                                              int max_outputs) {
-  std::size_t points = 1;
-  for (int n : box_extent) points *= 2 * static_cast<std::size_t>(n);
-  return static_cast<std::size_t>(kernel_count + 1 + max_outputs) * points * sizeof(fftw_complex);
+std::size_t PaddedConvolution::estimate_bytes(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
+                                              int threads) {
+  const std::size_t spectrum = spectrum_points(box_extent);
+  const std::size_t hx = static_cast<std::size_t>(box_extent[0]) + 1;
+  const std::size_t slab = spectrum / hx;
+  const std::size_t corner = slab >> (box_extent.size() - 1);
+  const std::size_t per_component = (hx * corner + static_cast<std::size_t>(std::max(threads, 1)) * slab);
+  return spectrum * static_cast<std::size_t>(kernel_count) * sizeof(double) +
+         static_cast<std::size_t>(max_outputs) * per_component * sizeof(fftw_complex);
+}
+
+std::size_t PaddedConvolution::estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count) {
+  const std::size_t spectrum = spectrum_points(box_extent);
+  return spectrum * (static_cast<std::size_t>(kernel_count) * sizeof(fftw_complex) + sizeof(double));
 }
 
 }  // namespace csolver

@@ -1,10 +1,10 @@
 #pragma once
-// In-place complex FFTs on FFTW, with owned, aligned buffers.
+// FFTW bindings: owned, aligned buffers and owned plans.
 //
-// Contract: forward(x)_k = sum_j x_j exp(-2 pi i j.k / n), unnormalised;
-// inverse() is its exact inverse, including the 1/(number of points) factor,
-// so no caller scales a transform result. Arrays are stored with the x index
-// fastest; the extents are handed to FFTW reversed (its last index is fastest).
+// Contract of the transforms built on them: forward(x)_k = sum_j x_j
+// exp(-2 pi i j.k / n), unnormalised; the inverse carries the 1/(number of
+// points) factor somewhere before its result is read, so no caller scales a
+// transform result. Arrays are stored with the x index fastest.
 #include <fftw3.h>
 
 #include <cstddef>
@@ -24,6 +24,7 @@ class ComplexBuffer {
   ComplexBuffer() = default;
   explicit ComplexBuffer(std::size_t size);
   fftw_complex* data() const { return data_.get(); }
+  double* reals() const { return &data_.get()[0][0]; }
   std::size_t size() const { return size_; }
   void clear();
 
@@ -32,7 +33,7 @@ class ComplexBuffer {
   std::size_t size_ = 0;
 };
 
-// A real array from fftw_alloc_real.
+// A zero-initialised real array from fftw_alloc_real.
 class RealBuffer {
  public:
   RealBuffer() = default;
@@ -47,24 +48,27 @@ class RealBuffer {
 
 enum class PlannerEffort { estimate, measure };
 
-// Forward and inverse in-place plans for one grid shape, made once and
-// executed on any buffer of that shape. Planning with `measure` overwrites the
-// buffer it is given, so plans are made before any data is filled in.
-class ComplexFft {
- public:
-  ComplexFft(const std::vector<int>& extents_x_fastest, PlannerEffort effort);
-  ~ComplexFft();
-  ComplexFft(const ComplexFft&) = delete;
-  ComplexFft& operator=(const ComplexFft&) = delete;
+unsigned planner_flags(PlannerEffort effort);
 
-  std::size_t size() const { return size_; }
-  void forward(fftw_complex* data) const;
-  void inverse(fftw_complex* data) const;
+// One FFTW plan, destroyed with its owner. Executing a plan on other arrays of
+// the same layout and alignment is thread-safe; making one is not, so plans
+// are made once, up front, by one thread.
+class FftPlan {
+ public:
+  FftPlan() = default;
+  // Takes ownership; throws if FFTW could not plan (null).
+  explicit FftPlan(fftw_plan plan);
+  ~FftPlan();
+  FftPlan(const FftPlan&) = delete;
+  FftPlan& operator=(const FftPlan&) = delete;
+  FftPlan(FftPlan&& other) noexcept;
+  FftPlan& operator=(FftPlan&& other) noexcept;
+
+  fftw_plan get() const { return plan_; }
+  explicit operator bool() const { return plan_ != nullptr; }
 
  private:
-  std::size_t size_ = 0;
-  fftw_plan forward_ = nullptr;
-  fftw_plan backward_ = nullptr;
+  fftw_plan plan_ = nullptr;
 };
 
 }  // namespace csolver

@@ -1,0 +1,119 @@
+// One operator application of the inhomogeneity solver's shape (six
+// components, 21 packed kernel entries with shear weight 2, plus the Gaussian
+// slot) by the literal complex convolution and by the program's convolution,
+// side by side, for cubic boxes of 32^3 and 64^3 nodes and one and two
+// threads. Prints one line per size and thread count:
+//   convolution n=64 threads=2 literal_ms=... ms=... ratio=... literal_bytes_per_node=... bytes_per_node=...
+// and fails (exit 1) if the two disagree by more than 1e-13 relative.
+#include "numlib/convolution.h"
+#include "support/literal_convolution.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace csolver;
+
+constexpr int KERNELS = 22;
+constexpr int COMPONENTS = 6;
+
+Coupling packed_symmetric_coupling() {
+  Coupling c{COMPONENTS, COMPONENTS, {}, {1, 1, 1, 2, 2, 2}};
+  for (int o = 0; o < COMPONENTS; ++o)
+    for (int i = 0; i < COMPONENTS; ++i) {
+      const int a = std::min(o, i), b = std::max(o, i);
+      c.kernel_of.push_back(a * 6 - a * (a - 1) / 2 + (b - a));
+    }
+  return c;
+}
+
+// A smooth, decaying value even in d, different for every kernel: the same
+// numbers reach both convolutions.
+double sample(int s, int p, int q, int r) {
+  const double t2 = static_cast<double>(p * p + q * q + r * r);
+  const double mixed = static_cast<double>(p * q + 2 * q * r - r * p);  // even in d
+  return (1.0 + 0.1 * s) / (1.0 + t2) + 0.01 * std::cos(0.3 * s + 0.05 * mixed) / (1.0 + 0.1 * t2);
+}
+
+template <class Convolution>
+void fill(Convolution& conv, int n) {
+  for (int s = 0; s < KERNELS; ++s)
+    for (int r = -(n - 1); r < n; ++r)
+      for (int q = -(n - 1); q < n; ++q)
+        for (int p = -(n - 1); p < n; ++p) conv.set_kernel_sample(s, conv.padded_index({p, q, r}), sample(s, p, q, r));
+  conv.transform_kernels();
+}
+
+template <class Apply>
+double median_ms(int repeats, Apply apply) {
+  apply();  // first touch of every page and cache
+  std::vector<double> ms;
+  for (int i = 0; i < repeats; ++i) {
+    const auto t0 = std::chrono::steady_clock::now();
+    apply();
+    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  const Coupling coupling = packed_symmetric_coupling();
+  bool agree = true;
+  for (int n : {32, 64}) {
+    const std::vector<int> box{n, n, n};
+    const std::size_t nodes = static_cast<std::size_t>(n) * static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
+    std::vector<double> in(nodes * COMPONENTS);
+    std::uint64_t state = 12345;
+    for (double& v : in) {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      v = static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
+    }
+    std::vector<double> expected(in.size()), out(in.size());
+    double literal_ms = 0;
+    std::size_t literal_bytes = 0;
+    {
+      reference::LiteralConvolution literal(box, KERNELS, COMPONENTS, PlannerEffort::measure);
+      fill(literal, n);
+      literal_ms = median_ms(repeats, [&] { literal.apply(coupling, in, expected); });
+      literal_bytes = literal.bytes();
+    }
+    PaddedConvolution conv(box, KERNELS, COMPONENTS, PlannerEffort::measure);
+    fill(conv, n);
+    for (int threads : {1, 2}) {
+      conv.set_threads(threads);
+      conv.reset_stage_seconds();
+      const double ms = median_ms(repeats, [&] { conv.apply(coupling, in, out); });
+      const PaddedConvolution::StageSeconds& st = conv.stage_seconds();
+      const double per = 1000.0 / (repeats + 1);
+      double diff = 0, scale = 0;
+      for (std::size_t i = 0; i < out.size(); ++i) {
+        diff = std::max(diff, std::abs(out[i] - expected[i]));
+        scale = std::max(scale, std::abs(expected[i]));
+      }
+      const double relative = diff / scale;
+      if (!(relative <= 1e-13)) {
+        std::fprintf(stderr, "n=%d threads=%d: results differ by %.3g relative\n", n, threads, relative);
+        agree = false;
+      }
+      std::printf("convolution n=%d threads=%d literal_ms=%.1f ms=%.1f ratio=%.3f literal_bytes_per_node=%zu bytes_per_node=%zu\n",
+                  n, threads, literal_ms, ms, ms / literal_ms, literal_bytes / nodes, conv.bytes() / nodes);
+      std::fprintf(stderr,
+                   "  stages n=%d threads=%d, mean ms per application: x passes with gather/scatter %.1f, slabs %.1f "
+                   "(thread ms: y/z forward %.1f, products %.1f, z/y inverse %.1f)\n",
+                   n, threads, st.rows * per, st.slabs * per, st.forward * per, st.products * per, st.inverse * per);
+      std::fflush(stdout);
+    }
+  }
+  return agree ? 0 : 1;
+}

@@ -1,0 +1,257 @@
+// The pruned half-spectrum convolution against a direct double sum over node
+// pairs on tiny grids, and against the literal complex convolution on larger
+// ones, for 3-D and 2-D boxes, odd and even extents, extent 1 along an axis,
+// asymmetric couplings and one and two threads.
+#include "numlib/convolution.h"
+#include "support/literal_convolution.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace csolver {
+namespace {
+
+using Offset = std::array<int, 3>;
+
+// Random kernels even under d -> -d, as elastic kernels are: value(s, d).
+struct EvenKernels {
+  std::vector<int> box;
+  int count = 0;
+  std::vector<double> values;  // [s][offset index over the (2n-1)^rank offsets]
+
+  std::size_t offset_index(const Offset& d) const {
+    std::size_t index = 0, stride = 1;
+    for (std::size_t a = 0; a < box.size(); ++a) {
+      index += stride * static_cast<std::size_t>(d[a] + box[a] - 1);
+      stride *= static_cast<std::size_t>(2 * box[a] - 1);
+    }
+    return index;
+  }
+  std::size_t offsets() const {
+    std::size_t n = 1;
+    for (int e : box) n *= static_cast<std::size_t>(2 * e - 1);
+    return n;
+  }
+  double value(int s, const Offset& d) const { return values[static_cast<std::size_t>(s) * offsets() + offset_index(d)]; }
+
+  template <class Visit>
+  void for_offsets(Visit visit) const {
+    const int ez = box.size() > 2 ? box[2] : 1;
+    for (int r = -(ez - 1); r < ez; ++r)
+      for (int q = -(box[1] - 1); q < box[1]; ++q)
+        for (int p = -(box[0] - 1); p < box[0]; ++p) visit(Offset{p, q, r});
+  }
+};
+
+EvenKernels random_even_kernels(const std::vector<int>& box, int count, unsigned seed) {
+  EvenKernels k{box, count, {}};
+  k.values.assign(static_cast<std::size_t>(count) * k.offsets(), 0.0);
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int s = 0; s < count; ++s)
+    k.for_offsets([&](const Offset& d) {
+      const Offset m{-d[0], -d[1], -d[2]};
+      const std::size_t base = static_cast<std::size_t>(s) * k.offsets();
+      // The mirror takes the value drawn first, so the pair is exactly even.
+      if (k.offset_index(m) < k.offset_index(d))
+        k.values[base + k.offset_index(d)] = k.values[base + k.offset_index(m)];
+      else
+        k.values[base + k.offset_index(d)] = u(rng);
+    });
+  return k;
+}
+
+template <class Convolution>
+void load_kernels(Convolution& conv, const EvenKernels& k) {
+  for (int s = 0; s < k.count; ++s)
+    k.for_offsets([&](const Offset& d) { conv.set_kernel_sample(s, conv.padded_index(d), k.value(s, d)); });
+  conv.transform_kernels();
+}
+
+std::vector<double> random_field(std::size_t size, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::vector<double> f(size);
+  for (double& v : f) v = u(rng);
+  return f;
+}
+
+// out(o, a) = sum_c w_c sum_b K_{kernel(o,c)}(a - b) in(c, b), node by node.
+std::vector<double> direct_sum(const EvenKernels& k, const Coupling& coupling, const std::vector<double>& in) {
+  const int nx = k.box[0], ny = k.box[1], nz = k.box.size() > 2 ? k.box[2] : 1;
+  const std::size_t nodes = static_cast<std::size_t>(nx * ny * nz);
+  auto coord = [&](std::size_t n) {
+    const int i = static_cast<int>(n % static_cast<std::size_t>(nx));
+    const int j = static_cast<int>((n / static_cast<std::size_t>(nx)) % static_cast<std::size_t>(ny));
+    const int l = static_cast<int>(n / static_cast<std::size_t>(nx * ny));
+    return Offset{i, j, l};
+  };
+  std::vector<double> out(nodes * static_cast<std::size_t>(coupling.outputs), 0.0);
+  for (std::size_t a = 0; a < nodes; ++a)
+    for (std::size_t b = 0; b < nodes; ++b) {
+      const Offset ca = coord(a), cb = coord(b);
+      const Offset d{ca[0] - cb[0], ca[1] - cb[1], ca[2] - cb[2]};
+      for (int o = 0; o < coupling.outputs; ++o)
+        for (int c = 0; c < coupling.inputs; ++c) {
+          const int s = coupling.kernel(o, c);
+          if (s < 0) continue;
+          out[static_cast<std::size_t>(o) + static_cast<std::size_t>(coupling.outputs) * a] +=
+              coupling.weight[static_cast<std::size_t>(c)] * k.value(s, d) *
+              in[static_cast<std::size_t>(c) + static_cast<std::size_t>(coupling.inputs) * b];
+        }
+    }
+  return out;
+}
+
+double relative_difference(const std::vector<double>& a, const std::vector<double>& b) {
+  double diff = 0.0, scale = 0.0;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    diff = std::max(diff, std::abs(a[i] - b[i]));
+    scale = std::max(scale, std::abs(b[i]));
+  }
+  return diff / scale;
+}
+
+// 3 outputs from 2 inputs, one output coupled to nothing, unequal weights.
+Coupling asymmetric_coupling() { return Coupling{2, 3, {0, 2, -1, -1, 1, 0}, {1.5, -0.5}}; }
+// More inputs than the work spectra made for the outputs.
+Coupling wide_coupling() { return Coupling{4, 2, {0, 1, 2, 0, 2, -1, 1, 1}, {1.0, 2.0, 0.5, -1.0}}; }
+// A packed symmetric 3x3 block with shear-like weights, as the solvers use.
+Coupling symmetric_coupling() { return Coupling{3, 3, {0, 1, 2, 1, 3, 4, 2, 4, 5}, {1.0, 1.0, 2.0}}; }
+
+struct DirectCase {
+  std::vector<int> box;
+  Coupling coupling;
+  int kernels;
+};
+
+std::string name_of(const std::vector<int>& box) {
+  std::string s;
+  for (int n : box) {
+    if (!s.empty()) s += 'x';
+    s += std::to_string(n);
+  }
+  return s;
+}
+
+std::size_t node_count(const std::vector<int>& box) {
+  std::size_t n = 1;
+  for (int e : box) n *= static_cast<std::size_t>(e);
+  return n;
+}
+
+TEST(PaddedConvolution, MatchesDirectSumOverNodePairs) {
+  const std::vector<DirectCase> cases = {
+      {{3, 2, 4}, asymmetric_coupling(), 3}, {{1, 3, 2}, symmetric_coupling(), 6},
+      {{2, 2, 1}, wide_coupling(), 3},       {{5, 1, 1}, asymmetric_coupling(), 3},
+      {{1, 1, 1}, symmetric_coupling(), 6},  {{4, 3}, asymmetric_coupling(), 3},
+      {{1, 5}, wide_coupling(), 3},          {{3, 1}, symmetric_coupling(), 6},
+      {{2, 4}, symmetric_coupling(), 6},     {{1, 1}, asymmetric_coupling(), 3},
+  };
+  unsigned seed = 1;
+  for (const DirectCase& c : cases) {
+    const EvenKernels k = random_even_kernels(c.box, c.kernels, ++seed);
+    const std::vector<double> in = random_field(node_count(c.box) * static_cast<std::size_t>(c.coupling.inputs), ++seed);
+    const std::vector<double> expected = direct_sum(k, c.coupling, in);
+    for (int threads : {1, 2}) {
+      SCOPED_TRACE("box " + name_of(c.box) + ", threads " + std::to_string(threads));
+      PaddedConvolution conv(c.box, c.kernels, 3, PlannerEffort::estimate, threads);
+      load_kernels(conv, k);
+      std::vector<double> out(node_count(c.box) * static_cast<std::size_t>(c.coupling.outputs), 7.0);
+      // Twice: the second application must not see what the first left behind.
+      conv.apply(c.coupling, in, out);
+      conv.apply(c.coupling, in, out);
+      EXPECT_LT(relative_difference(out, expected), 1e-13);
+      for (int o = 0; o < c.coupling.outputs; ++o) {
+        bool coupled = false;
+        for (int ci = 0; ci < c.coupling.inputs; ++ci) coupled = coupled || c.coupling.kernel(o, ci) >= 0;
+        if (coupled) continue;
+        for (std::size_t n = 0; n < node_count(c.box); ++n)
+          EXPECT_EQ(out[static_cast<std::size_t>(o) + static_cast<std::size_t>(c.coupling.outputs) * n], 0.0);
+      }
+    }
+  }
+}
+
+// The solvers' couplings: 21 packed entries of a symmetric 6x6 kernel with
+// the shear weight 2, and the crack's 2x2 in-plane block plus the normal one.
+Coupling volume_like_coupling() {
+  Coupling c{6, 6, {}, {1, 1, 1, 2, 2, 2}};
+  for (int o = 0; o < 6; ++o)
+    for (int i = 0; i < 6; ++i) {
+      const int a = std::min(o, i), b = std::max(o, i);
+      c.kernel_of.push_back(a * 6 - a * (a - 1) / 2 + (b - a));
+    }
+  return c;
+}
+Coupling crack_like_coupling() { return Coupling{3, 3, {0, 1, -1, 1, 2, -1, -1, -1, 3}, {1, 1, 1}}; }
+
+struct LiteralCase {
+  std::vector<int> box;
+  Coupling coupling;
+  int kernels;
+};
+
+TEST(PaddedConvolution, MatchesLiteralComplexConvolution) {
+  const std::vector<LiteralCase> cases = {
+      {{7, 6, 5}, volume_like_coupling(), 21}, {{8, 8, 8}, volume_like_coupling(), 21},
+      {{9, 1, 4}, asymmetric_coupling(), 3},   {{12, 9}, crack_like_coupling(), 4},
+      {{16, 16}, crack_like_coupling(), 4},    {{1, 11}, wide_coupling(), 3},
+  };
+  unsigned seed = 100;
+  for (const LiteralCase& c : cases) {
+    const EvenKernels k = random_even_kernels(c.box, c.kernels, ++seed);
+    const std::vector<double> in = random_field(node_count(c.box) * static_cast<std::size_t>(c.coupling.inputs), ++seed);
+    const std::size_t out_size = node_count(c.box) * static_cast<std::size_t>(c.coupling.outputs);
+    reference::LiteralConvolution literal(c.box, c.kernels, c.coupling.outputs, PlannerEffort::estimate);
+    load_kernels(literal, k);
+    std::vector<double> expected(out_size);
+    literal.apply(c.coupling, in, expected);
+    std::vector<double> first;
+    for (int threads : {1, 2}) {
+      SCOPED_TRACE("box " + name_of(c.box) + ", threads " + std::to_string(threads));
+      PaddedConvolution conv(c.box, c.kernels, c.coupling.outputs, PlannerEffort::estimate, threads);
+      load_kernels(conv, k);
+      std::vector<double> out(out_size);
+      conv.apply(c.coupling, in, out);
+      EXPECT_LT(relative_difference(out, expected), 1e-13);
+      if (first.empty())
+        first = out;
+      else
+        EXPECT_LT(relative_difference(out, first), 1e-15);  // thread count changes rounding at most
+    }
+  }
+}
+
+TEST(PaddedConvolution, RejectsKernelThatIsNotEven) {
+  // A kernel sampled at d but not at -d has an odd part: its spectrum is not
+  // real, and storing only its real part would be silently wrong.
+  for (const std::vector<int>& box : {std::vector<int>{4, 3, 2}, std::vector<int>{5, 4}}) {
+    PaddedConvolution conv(box, 2, 1, PlannerEffort::estimate, 1);
+    conv.set_kernel_sample(0, conv.padded_index({0, 0, 0}), 1.0);
+    conv.set_kernel_sample(1, conv.padded_index({1, 0, 0}), 1.0);
+    conv.set_kernel_sample(1, conv.padded_index({-1, 0, 0}), 1.0 + 1e-6);
+    EXPECT_THROW(conv.transform_kernels(), std::runtime_error);
+  }
+}
+
+TEST(PaddedConvolution, HeldBytesMatchEstimates) {
+  for (const std::vector<int>& box : {std::vector<int>{5, 4, 3}, std::vector<int>{6, 7}}) {
+    PaddedConvolution conv(box, 4, 3, PlannerEffort::estimate, 1);
+    // Real-space samples of every kernel; the build peak adds one real spectrum.
+    EXPECT_EQ(conv.bytes() + conv.spectrum_size() * sizeof(double), PaddedConvolution::estimate_build_bytes(box, 4));
+    conv.set_kernel_sample(0, 0, 1.0);
+    conv.transform_kernels();
+    EXPECT_EQ(conv.bytes(), PaddedConvolution::estimate_bytes(box, 4, 3, 1));
+  }
+}
+
+}  // namespace
+}  // namespace csolver
