@@ -185,6 +185,29 @@ TEST_F(Program, NonFiniteValuesEndTheLoadCasesUnconverged) {
   EXPECT_EQ(json["load_cases"][0]["converged"], false);
 }
 
+// A destination that fills up while the results are written: a tmpfs of two
+// pages holds input.txt and result.txt but not the copy. The run must say so
+// and fail, and leave no temporary file behind.
+TEST_F(Program, FullDiskGivesAClearErrorAndNoPartialFile) {
+  const fs::path small = dir / "small";
+  fs::create_directories(small);
+  if (std::system(("mount -t tmpfs -o size=8k tmpfs '" + small.string() + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
+  std::ofstream(small / "input.txt") << sphere_input(2, 10);
+  const std::string command = "cd '" + small.string() + "' && '" CONTRIBUTION_SOLVER "' > /dev/null 2> '" +
+                              (dir / "stderr.txt").string() + "'";
+  const int status = std::system(command.c_str());
+  std::vector<std::string> left;
+  for (const auto& entry : fs::recursive_directory_iterator(small)) left.push_back(entry.path().filename().string());
+  const std::string result = read(small / "result.txt");
+  std::system(("umount '" + small.string() + "'").c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(read(dir / "stderr.txt").find("No space left on device"), std::string::npos) << read(dir / "stderr.txt");
+  for (const std::string& name : left) EXPECT_EQ(name.find(".contribution_solver"), std::string::npos) << name;
+  // result.txt, if it was written, is complete.
+  EXPECT_TRUE(result.empty() || lines_of(result).size() == 42u);
+}
+
 // SIGTERM during the solve: the run stops with a message, and the previous
 // result.txt survives untouched with no temporary file left beside it.
 TEST_F(Program, TerminatedRunLeavesThePreviousReport) {
