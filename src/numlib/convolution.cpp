@@ -151,16 +151,20 @@ void PaddedConvolution::set_threads(int threads) {
   threads_ = threads > 0 ? threads : default_thread_count();
 }
 
-std::size_t PaddedConvolution::padded_index(const std::array<int, 3>& offset) const {
+std::size_t wrapped_index(const std::vector<int>& padded_extent, const std::array<int, 3>& offset) {
   std::size_t index = 0;
   std::size_t stride = 1;
-  for (std::size_t axis = 0; axis < padded_.size(); ++axis) {
-    const int n = padded_[axis];
+  for (std::size_t axis = 0; axis < padded_extent.size(); ++axis) {
+    const int n = padded_extent[axis];
     const int wrapped = ((offset[axis] % n) + n) % n;
     index += stride * static_cast<std::size_t>(wrapped);
     stride *= static_cast<std::size_t>(n);
   }
   return index;
+}
+
+std::size_t PaddedConvolution::padded_index(const std::array<int, 3>& offset) const {
+  return wrapped_index(padded_, offset);
 }
 
 void PaddedConvolution::set_kernel_sample(int kernel, std::size_t index, double value) {

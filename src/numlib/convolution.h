@@ -49,6 +49,11 @@ struct Coupling {
 // A Coupling that convolves every component with the same kernel by itself.
 Coupling diagonal_coupling(int components, int kernel);
 
+// Linear index, x fastest, of a node offset on the padded grid: each
+// component taken modulo the padded extent, so negative offsets wrap to the
+// upper end.
+std::size_t wrapped_index(const std::vector<int>& padded_extent, const std::array<int, 3>& offset);
+
 // Threads used when none are asked for: all cores, or fewer when the standard
 // OMP_NUM_THREADS variable says so.
 int default_thread_count();

@@ -62,15 +62,7 @@ LiteralConvolution::LiteralConvolution(const std::vector<int>& box_extent, int k
 }
 
 std::size_t LiteralConvolution::padded_index(const std::array<int, 3>& offset) const {
-  std::size_t index = 0;
-  std::size_t stride = 1;
-  for (std::size_t axis = 0; axis < padded_.size(); ++axis) {
-    const int n = padded_[axis];
-    const int wrapped = ((offset[axis] % n) + n) % n;
-    index += stride * static_cast<std::size_t>(wrapped);
-    stride *= static_cast<std::size_t>(n);
-  }
-  return index;
+  return wrapped_index(padded_, offset);
 }
 
 void LiteralConvolution::set_kernel_sample(int kernel, std::size_t index, double value) {
