@@ -1,7 +1,7 @@
 #pragma once
 // The traction kernel of a planar crack between Gaussian approximating
 // functions of the crack opening, on the crack plane's sub-grid.
-#include "driver/problem_setup.h"
+#include "model/problem_setup.h"
 #include "numlib/convolution.h"
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 // stand for the tensor index pairs (11, 22, 33, 23, 13, 12) under the
 // stiffness formulation and (11, 22, 33, 12, 13, 23) under the compliance
 // formulation (tensor shear components, not doubled).
-#include "driver/problem_setup.h"
+#include "model/problem_setup.h"
 #include "numlib/convolution.h"
 
 #include <array>

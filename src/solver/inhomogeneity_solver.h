@@ -3,7 +3,7 @@
 // components per node (components 1-3 normal, 4-6 tensor shear in the
 // formulation's kernel order), then the Gaussian evaluation and the average
 // over the flagged nodes.
-#include "driver/problem_setup.h"
+#include "model/problem_setup.h"
 #include "numlib/convolution.h"
 #include "solver/bicgstab.h"
 #include "solver/progress.h"

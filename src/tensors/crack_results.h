@@ -2,7 +2,7 @@
 // From the crack openings of the three load cases to the maximal openings and
 // the crack's contribution tensors (index order of C0: xx, yy, zz, yz, xz, xy;
 // the crack normal is z).
-#include "driver/problem_setup.h"
+#include "model/problem_setup.h"
 
 #include <Eigen/Dense>
 #include <cstdint>

@@ -5,7 +5,7 @@
 // Shear order of the printed tensors: 23, 13, 12 under the compliance
 // formulation and 12, 13, 23 under the stiffness formulation (the solver's
 // components 4 and 6 exchanged). mean_field keeps the solver's order.
-#include "driver/problem_setup.h"
+#include "model/problem_setup.h"
 
 namespace csolver {
 

@@ -1,7 +1,7 @@
 // The crack branch end to end: the penny-shaped crack's opening volume and
 // the symmetries of elliptical cracks.
 #include "analytic.h"
-#include "driver/run.h"
+#include "contribution_solver/run.h"
 #include "shapes/shapes.h"
 #include "support/problems.h"
 

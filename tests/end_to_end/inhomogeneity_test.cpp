@@ -1,7 +1,7 @@
 // The inhomogeneity branch end to end, against analytic elasticity and the
 // symmetries of the problem.
 #include "analytic.h"
-#include "driver/run.h"
+#include "contribution_solver/run.h"
 #include "shapes/shapes.h"
 #include "support/problems.h"
 

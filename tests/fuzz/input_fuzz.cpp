@@ -1,6 +1,6 @@
 // libFuzzer target: the input reader must turn any byte sequence into either
 // a problem or an InputError, never a crash, a hang or undefined behaviour.
-#include "driver/input.h"
+#include "contribution_solver/input.h"
 
 #include <cstddef>
 #include <cstdint>

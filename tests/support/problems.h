@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers shared by the tests: problem set-ups and a quiet progress sink.
-#include "driver/problem_setup.h"
+#include "model/problem_setup.h"
 #include "solver/progress.h"
 
 namespace csolver::testing {

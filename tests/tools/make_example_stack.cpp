@@ -1,7 +1,7 @@
 // Writes the TIFF stack of examples/tiff_ball: the ball the image tests use,
 // 41^3 voxels, 8-bit, radius 10 voxels (0.5 in grid units once laid onto a
 // grid), grey level 60 inside a background of 200 (a dark pore).
-#include "contribution_input/image_volume.h"
+#include "images/image_volume.h"
 #include "tools/tool_test_support.h"
 
 #include <cstdio>

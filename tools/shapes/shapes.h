@@ -4,7 +4,7 @@
 // which are exactly symmetric about the origin, with a small relative
 // tolerance, so that symmetric shapes give symmetric node sets; the node
 // records carry -1 + i h as the program lays the grid out.
-#include "driver/problem_setup.h"
+#include "model/problem_setup.h"
 
 #include <array>
 #include <cstdint>

@@ -1,0 +1,126 @@
+#include "model/problem_setup.h"
+
+#include <algorithm>
+
+namespace csolver {
+
+namespace {
+// float(1.0001): the margin that absorbs rounding of coordinates and of h in
+// the bounding-box index arithmetic.
+constexpr double EPS1 = 1.000100016593933;
+
+Matrix6 isotropic_stiffness(double lambda, double G) {
+  Matrix6 C = Matrix6::Zero();
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) C(r, c) = r == c ? lambda + 2 * G : lambda;
+  for (int r = 3; r < 6; ++r) C(r, r) = G;
+  return C;
+}
+
+struct Extremes {
+  double xmin = 1.0, ymin = 1.0, zmin = 1.0;
+  double xmax = -1.0, ymax = -1.0, zmax = -1.0;
+  void add(double x, double y, double z) {
+    xmin = std::min(xmin, x), xmax = std::max(xmax, x);
+    ymin = std::min(ymin, y), ymax = std::max(ymax, y);
+    zmin = std::min(zmin, z), zmax = std::max(zmax, z);
+  }
+};
+
+void axis_bounds(double lo, double hi, double h, std::int32_t N, std::int32_t& offset, std::int32_t& extent) {
+  offset = static_cast<std::int32_t>((lo + EPS1) / h);
+  extent = N - static_cast<std::int32_t>((EPS1 - hi) / h) - offset;
+}
+}  // namespace
+
+void derive_constants(ProblemSetup& s) {
+  s.c_nu = 1.0 / (2.0 * (1.0 - s.n0));
+  s.G0 = s.E0 / (2.0 * (1.0 + s.n0));
+  s.G1 = s.E1 / (2.0 * (1.0 + s.n1));
+  s.lambda0 = s.n0 * s.E0 / ((1.0 + s.n0) * (1.0 - s.n0 - s.n0));
+  s.lambda1 = s.n1 * s.E1 / ((1.0 + s.n1) * (1.0 - s.n1 - s.n1));
+  s.C0 = isotropic_stiffness(s.lambda0, s.G0);
+  s.C1 = isotropic_stiffness(s.lambda1, s.G1);
+  s.dC = s.C1 - s.C0;
+  s.S0 = inverse6(s.C0);
+  s.S1 = inverse6(s.C1);
+  s.dS = s.S1 - s.S0;
+  s.dS_vol = s.lambda0 / (2 * s.G0 * (2 * s.G0 + 3 * s.lambda0)) - s.lambda1 / (2 * s.G1 * (2 * s.G1 + 3 * s.lambda1));
+  s.dS_shear = 1 / (2 * s.G1) - 1 / (2 * s.G0);
+  s.dC_vol = s.lambda1 - s.lambda0;
+  s.dC_shear = 2 * (s.G1 - s.G0);
+}
+
+double grid_step(std::int32_t M) {
+  return static_cast<double>(2.0f / static_cast<float>(M));
+}
+
+NodeTable::NodeTable(std::int32_t nodes_per_axis) : N(nodes_per_axis) {
+  const std::size_t count = static_cast<std::size_t>(N) * static_cast<std::size_t>(N) * static_cast<std::size_t>(N);
+  node_x.assign(count, 0.0);
+  node_y.assign(count, 0.0);
+  node_z.assign(count, 0.0);
+  node_flag.assign(count, 0);
+}
+
+BoxBounds inhomogeneity_bounds(const NodeTable& nodes, double h) {
+  Extremes e;
+  for (std::size_t n = 0; n < nodes.node_flag.size(); ++n)
+    if (nodes.node_flag[n] == 1) e.add(nodes.node_x[n], nodes.node_y[n], nodes.node_z[n]);
+  BoxBounds b;
+  axis_bounds(e.xmin, e.xmax, h, nodes.N, b.ix0, b.nx);
+  axis_bounds(e.ymin, e.ymax, h, nodes.N, b.iy0, b.ny);
+  axis_bounds(e.zmin, e.zmax, h, nodes.N, b.iz0, b.nz);
+  return b;
+}
+
+BoxBounds crack_bounds(const NodeTable& nodes, double h) {
+  Extremes e;
+  for (std::int32_t j = 0; j < nodes.N; ++j)
+    for (std::int32_t i = 0; i < nodes.N; ++i) {
+      const std::size_t n = nodes.index(i, j, 0);
+      if (nodes.node_flag[n] == 1) e.add(nodes.node_x[n], nodes.node_y[n], 0.0);
+    }
+  BoxBounds b;
+  axis_bounds(e.xmin, e.xmax, h, nodes.N, b.ix0, b.nx);
+  axis_bounds(e.ymin, e.ymax, h, nodes.N, b.iy0, b.ny);
+  b.nz = 1;
+  return b;
+}
+
+Formulation choose_formulation(double E1, double E0) {
+  // A quotient that is not a number fails the comparison: compliance.
+  return E1 / E0 > 1 ? Formulation::stiffness : Formulation::compliance;
+}
+
+Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds& bounds) {
+  Box box;
+  box.bounds = bounds;
+  const std::size_t count = bounds.size();
+  box.box_x.resize(count);
+  box.box_y.resize(count);
+  box.box_z.resize(count);
+  box.box_flag.resize(count);
+  box.box_coef_vol.assign(count, 0.0);
+  box.box_coef_shear.assign(count, 0.0);
+  const bool stiff = setup.formulation == Formulation::stiffness;
+  const double coef_vol = stiff ? setup.dC_vol : setup.dS_vol;
+  const double coef_shear = stiff ? setup.dC_shear : setup.dS_shear;
+  std::size_t n = 0;
+  for (std::int32_t k = 0; k < bounds.nz; ++k)
+    for (std::int32_t j = 0; j < bounds.ny; ++j)
+      for (std::int32_t i = 0; i < bounds.nx; ++i, ++n) {
+        const std::size_t src = nodes.index(bounds.ix0 + i, bounds.iy0 + j, bounds.iz0 + k);
+        box.box_x[n] = nodes.node_x[src];
+        box.box_y[n] = nodes.node_y[src];
+        box.box_z[n] = nodes.node_z[src];
+        box.box_flag[n] = nodes.node_flag[src];
+        if (box.box_flag[n] == 1) {
+          box.box_coef_vol[n] = coef_vol;
+          box.box_coef_shear[n] = coef_shear;
+        }
+      }
+  return box;
+}
+
+}  // namespace csolver
