@@ -4,7 +4,7 @@
 #include "contribution_input/preview.h"
 #include "contribution_solver/clock.h"
 #include "contribution_solver/memory_estimate.h"
-#include "contribution_solver/result_files.h"
+#include "files/atomic_file.h"
 #include "shapes/shapes.h"
 
 #include <charconv>
