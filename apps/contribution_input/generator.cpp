@@ -3,7 +3,10 @@
 #include "images/image_volume.h"
 #include "contribution_input/preview.h"
 #include "contribution_solver/clock.h"
+#include "api/memory_estimate.h"
+#include "contribution/errors.h"
 #include "contribution_solver/memory_estimate.h"
+#include "system/memory.h"
 #include "files/atomic_file.h"
 #include "shapes/shapes.h"
 
@@ -402,7 +405,7 @@ int generate(const CommandLine& cl, std::FILE* out) {
   // Every number is checked before a large image is read or a grid is made.
   const Materials m = materials(o);
   // The node table and its text must fit, before either is made.
-  require_memory(node_table_bytes(m.M + 1) * 3, "generating input.txt");
+  require_physical_memory(node_table_bytes(m.M + 1, m.M + 1) * 3, "generating input.txt");
 
   const double t0 = monotonic_seconds();
   const Shape shape = image ? image_shape(cl, o, m.M, crack_wanted) : analytic_shape(cl, o, m.M);
@@ -456,7 +459,8 @@ int generate(const CommandLine& cl, std::FILE* out) {
     std::fprintf(out, " formulation: %s (E1/E0 = %s)\n", stiffness ? "stiffness" : "compliance",
                  format_number(m.values.E1 / m.values.E0).c_str());
   }
-  const std::size_t table = node_table_bytes(m.M + 1);
+  // The program keeps only the crack plane of a crack input.
+  const std::size_t table = node_table_bytes(m.M + 1, shape.crack ? 1 : m.M + 1);
   const std::size_t solver = shape.crack ? crack_solver_bytes(bounds) : inhomogeneity_solver_bytes(bounds);
   std::fprintf(out, " estimated memory: %s for the node table while reading, %s for the solver (released one before the other)\n",
                mebibytes(table).c_str(), mebibytes(solver).c_str());
@@ -546,7 +550,7 @@ int run_generator(const std::vector<std::string>& args, std::FILE* out, std::FIL
   } catch (const image::ImageError& e) {
     std::fprintf(err, "contribution_input: %s\n", e.what());
     return 2;
-  } catch (const ResourceError& e) {
+  } catch (const contribution::ResourceError& e) {
     std::fprintf(err, "contribution_input: %s\n", e.what());
     return 2;
   } catch (const std::exception& e) {

@@ -1,5 +1,7 @@
 #include "contribution_solver/input.h"
 
+#include "model/checks.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <cstring>
 #include <memory>
 #include <limits>
-#include <sstream>
 #include <string_view>
 
 namespace csolver {
@@ -181,34 +182,27 @@ Checked read_real(LineReader& in, const char* what) {
   return {value, in.line()};
 }
 
-void require(bool ok, const std::filesystem::path& name, std::size_t line, const std::string& message) {
-  if (!ok) throw InputError(name, line, message);
-}
-
-std::string number(double value) {
-  std::ostringstream out;
-  out.precision(17);
-  out << value;
-  return out.str();
+// `problem` is empty for an acceptable value, else the message.
+void require(const std::string& problem, const std::filesystem::path& name, std::size_t line) {
+  if (!problem.empty()) throw InputError(name, line, problem);
 }
 
 void check_matrix_constants(const std::filesystem::path& name, Checked E0, Checked n0) {
-  require(std::isfinite(E0.value) && E0.value > 0, name, E0.line,
-          "found E0 = " + number(E0.value) + ", expected a Young's modulus > 0");
-  require(std::isfinite(n0.value) && n0.value > -1 && n0.value < 0.5, name, n0.line,
-          "found n0 = " + number(n0.value) + ", expected a Poisson's ratio in (-1, 0.5)");
+  require(young_modulus_problem("E0", E0.value), name, E0.line);
+  require(poisson_ratio_problem("n0", n0.value), name, n0.line);
 }
 
 void check_inhomogeneity_constants(const std::filesystem::path& name, Checked E1, Checked n1) {
-  require(std::isfinite(E1.value) && E1.value > 0, name, E1.line,
-          "found E1 = " + number(E1.value) +
-              ", expected a Young's modulus > 0 (model a pore with a small positive E1, e.g. 1e-4 E0)");
-  require(std::isfinite(n1.value) && n1.value > -1 && n1.value < 0.5, name, n1.line,
-          "found n1 = " + number(n1.value) + ", expected a Poisson's ratio in (-1, 0.5)");
+  require(young_modulus_problem("E1", E1.value, true), name, E1.line);
+  require(poisson_ratio_problem("n1", n1.value), name, n1.line);
 }
 
-void read_node_records(LineReader& in, NodeTable& nodes) {
+// All N^3 records are read and checked; a crack's table keeps only the plane
+// k = 1 (index 0), the only one its solution uses, and counts the flags set
+// elsewhere so that a crack put in the wrong plane can be named.
+std::size_t read_node_records(LineReader& in, NodeTable& nodes) {
   const std::int32_t N = nodes.N;
+  std::size_t flagged_elsewhere = 0;
   for (std::int32_t i = 0; i < N; ++i)
     for (std::int32_t j = 0; j < N; ++j)
       for (std::int32_t k = 0; k < N; ++k) {
@@ -223,12 +217,17 @@ void read_node_records(LineReader& in, NodeTable& nodes) {
         std::int32_t flag = 0;
         if (!parse_integer(tokens.items[3], flag))
           in.fail("found " + quoted(tokens.items[3]) + ", expected an integer flag (0 or 1)");
+        if (k >= nodes.planes) {
+          if (flag == 1) ++flagged_elsewhere;
+          continue;
+        }
         const std::size_t n = nodes.index(i, j, k);
         nodes.node_x[n] = xyz[0];
         nodes.node_y[n] = xyz[1];
         nodes.node_z[n] = xyz[2];
         nodes.node_flag[n] = flag;
       }
+  return flagged_elsewhere;
 }
 
 }  // namespace
@@ -263,20 +262,20 @@ ProblemInput read_lines(LineReader& in, NodeTableCheck check_node_table) {
   setup.M = in.integer("M, the number of intervals");
   // N^3 node records must be countable in 32 bits.
   constexpr std::int32_t LARGEST_M = 1289;  // 1290^3 < 2^31 <= 1291^3
-  require(setup.M >= 1 && setup.M <= LARGEST_M, name, in.line(),
-          "found M = " + std::to_string(setup.M) + ", expected 1 <= M <= " + std::to_string(LARGEST_M));
+  if (setup.M < 1 || setup.M > LARGEST_M)
+    in.fail("found M = " + std::to_string(setup.M) + ", expected 1 <= M <= " + std::to_string(LARGEST_M));
   setup.N = setup.M + 1;
   setup.h = grid_step(setup.M);
   in.skip("a caption line");
 
-  if (check_node_table) check_node_table(setup.N);
-  NodeTable nodes(setup.N);
-  read_node_records(in, nodes);
+  const std::int32_t planes = setup.is_crack() ? 1 : setup.N;
+  if (check_node_table) check_node_table(setup.N, planes);
+  NodeTable nodes(setup.N, planes, setup.h, true);
+  const std::size_t flagged_elsewhere = read_node_records(in, nodes);
   in.skip("a caption line before tol");
   setup.tol = in.real("tol, the convergence tolerance");
-  require(std::isfinite(setup.tol) && setup.tol >= 0, name, in.line(),
-          "found tol = " + number(setup.tol) + ", expected a finite tolerance >= 0");
-  return {std::move(setup), std::move(nodes)};
+  require(tolerance_problem(setup.tol), name, in.line());
+  return {std::move(setup), std::move(nodes), flagged_elsewhere};
 }
 
 struct FileCloser {

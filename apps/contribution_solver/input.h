@@ -28,12 +28,13 @@ class InputError : public std::runtime_error {
 
 struct ProblemInput {
   ProblemSetup setup;
-  NodeTable nodes;
+  NodeTable nodes;  // all N^3 nodes, or for a crack the N^2 of its plane k = 1
+  std::size_t flagged_elsewhere = 0;  // crack: nodes flagged 1 outside that plane
 };
 
-// Checks the memory a node table of N^3 nodes needs before it is allocated;
-// the hook lets callers reject a grid that cannot fit.
-using NodeTableCheck = void (*)(std::int32_t N);
+// Checks the memory a node table of N^2 * planes nodes needs before it is
+// allocated; the hook lets callers reject a grid that cannot fit.
+using NodeTableCheck = void (*)(std::int32_t N, std::int32_t planes);
 
 // Reads and checks the whole file and derives the constants; throws
 // InputError on anything that would give no result or a meaningless one.

@@ -1,26 +1,11 @@
 #pragma once
-// The memory a run needs, estimated before its large arrays are allocated, so
-// that a problem too large for the machine stops at once with a clear message
-// instead of swapping or being killed an hour later.
-#include "model/problem_setup.h"
-
+// The node table read from input.txt, estimated before it is allocated.
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 
 namespace csolver {
 
-class ResourceError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-std::size_t node_table_bytes(std::int32_t N);
-std::size_t inhomogeneity_solver_bytes(const BoxBounds& box);
-std::size_t crack_solver_bytes(const BoxBounds& grid);
-std::size_t physical_memory_bytes();
-
-// Throws ResourceError naming the need in GiB when it exceeds the machine.
-void require_memory(std::size_t bytes, const char* what);
+// N^2 * planes nodes with three coordinates and a flag each.
+std::size_t node_table_bytes(std::int32_t N, std::int32_t planes);
 
 }  // namespace csolver

@@ -29,23 +29,20 @@ std::string layout(const json& top) {
   return out + "\n}\n";
 }
 
-template <class Matrix>
-json rows(const Matrix& m) {
+template <std::size_t Rows, std::size_t Cols>
+json rows(const std::array<std::array<double, Cols>, Rows>& m) {
   json out = json::array();
-  for (int r = 0; r < m.rows(); ++r) {
-    json row = json::array();
-    for (int c = 0; c < m.cols(); ++c) row.push_back(m(r, c));
-    out.push_back(row);
-  }
+  for (const auto& row : m) out.push_back(json(row));
   return out;
 }
 
 json load_cases(const auto& statuses) {
   json out = json::array();
   int number = 1;
-  for (const SolveStatus& s : statuses) {
+  for (const contribution::LoadCaseStatus& s : statuses) {
     // Why BiCGSTAB stopped early, if it did; null for a normal end.
-    const json breakdown = s.breakdown == Breakdown::none ? json(nullptr) : json(describe(s.breakdown));
+    const json breakdown =
+        s.breakdown == contribution::Breakdown::none ? json(nullptr) : json(contribution::describe(s.breakdown));
     out.push_back({{"load_case", number++},
                    {"iterations", s.iterations},
                    {"error", s.error},
@@ -55,20 +52,17 @@ json load_cases(const auto& statuses) {
   return out;
 }
 
-json box(const BoxBounds& b, double h, bool crack) {
-  json out = {{"offset", crack ? json::array({b.ix0, b.iy0}) : json::array({b.ix0, b.iy0, b.iz0})},
-              {"extent", crack ? json::array({b.nx, b.ny}) : json::array({b.nx, b.ny, b.nz})}};
-  // Coordinates of the first and last box node on the regular grid.
-  json lower = json::array(), upper = json::array();
-  const std::int32_t offsets[3] = {b.ix0, b.iy0, b.iz0};
-  const std::int32_t extents[3] = {b.nx, b.ny, b.nz};
-  for (int a = 0; a < (crack ? 2 : 3); ++a) {
-    lower.push_back(-1 + offsets[a] * h);
-    upper.push_back(-1 + (offsets[a] + extents[a] - 1) * h);
+json box(const contribution::Box& b, double h, bool crack) {
+  const int axes = crack ? 2 : 3;
+  json offset = json::array(), extent = json::array(), lower = json::array(), upper = json::array();
+  for (std::size_t a = 0; a < static_cast<std::size_t>(axes); ++a) {
+    offset.push_back(b.offset[a]);
+    extent.push_back(b.extent[a]);
+    // Coordinates of the first and last box node on the regular grid.
+    lower.push_back(-1 + b.offset[a] * h);
+    upper.push_back(-1 + (b.offset[a] + b.extent[a] - 1) * h);
   }
-  out["lower"] = lower;
-  out["upper"] = upper;
-  return out;
+  return {{"offset", offset}, {"extent", extent}, {"lower", lower}, {"upper", upper}};
 }
 
 json common(const ProblemSetup& setup, double elapsed_seconds) {
@@ -88,33 +82,36 @@ json common(const ProblemSetup& setup, double elapsed_seconds) {
 
 }  // namespace
 
-std::string inhomogeneity_result_json(const InhomogeneityRun& run, double elapsed_seconds) {
-  json out = common(run.setup, elapsed_seconds);
+std::string inhomogeneity_result_json(const ProblemSetup& setup, const contribution::InhomogeneityResult& result,
+                                      double elapsed_seconds) {
+  json out = common(setup, elapsed_seconds);
   out["problem"] = "inhomogeneity";
-  out["formulation"] = run.setup.formulation == Formulation::stiffness ? "stiffness" : "compliance";
-  out["box"] = box(run.bounds, run.setup.h, false);
-  out["conv_flag"] = run.solution.conv_flag;
-  out["symmetry_flag"] = run.tensors.symmetry_flag;
-  out["load_cases"] = load_cases(run.solution.load_cases);
+  out["formulation"] = result.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
+  out["box"] = box(result.box, setup.h, false);
+  out["conv_flag"] = result.conv_flag;
+  out["symmetry_flag"] = result.symmetry_flag;
+  out["load_cases"] = load_cases(result.load_cases);
   // The report's mean_field: the solver's component order, entries below
-  // MEAN_FLOOR set to zero, exactly the values printed under "Mean stress:".
-  out["mean_field"] = rows(run.tensors.mean_field);
-  out["H_tensor"] = rows(run.tensors.H_tensor);
-  out["N_tensor"] = rows(run.tensors.N_tensor);
+  // 1e-6 set to zero, exactly the values printed under "Mean stress:".
+  out["mean_field"] = rows(result.mean_field);
+  out["H_tensor"] = rows(result.H);
+  out["N_tensor"] = rows(result.N);
   return layout(out);
 }
 
-std::string crack_result_json(const ProblemSetup& setup, const CrackRun& run, double elapsed_seconds) {
+std::string crack_result_json(const ProblemSetup& setup, const contribution::CrackResult& result,
+                              double elapsed_seconds) {
   json out = common(setup, elapsed_seconds);
   out["problem"] = "crack";
   out["formulation"] = nullptr;  // the crack branch has none
-  out["box"] = box(run.bounds, setup.h, true);
-  out["conv_flag"] = run.conv_flag;
+  out["kernel"] = result.kernel == contribution::PlanarKernel::exact ? "exact" : "specified";
+  out["box"] = box(result.box, setup.h, true);
+  out["conv_flag"] = result.conv_flag;
   out["symmetry_flag"] = 1;  // as printed: the crack branch has no symmetry test
-  out["load_cases"] = load_cases(run.load_cases);
-  out["max_opening"] = rows(run.reductions.max_opening);
-  out["H_tensor"] = rows(run.tensors.H_tensor);
-  out["N_tensor"] = rows(run.tensors.N_tensor);
+  out["load_cases"] = load_cases(result.load_cases);
+  out["max_opening"] = rows(result.max_opening);
+  out["H_tensor"] = rows(result.H);
+  out["N_tensor"] = rows(result.N);
   return layout(out);
 }
 

@@ -1,15 +1,16 @@
 #include "contribution_solver/run.h"
 
 #include "contribution_solver/clock.h"
+#include "contribution_solver/input.h"
 #include "contribution_solver/interrupt.h"
 #include "contribution_solver/memory_estimate.h"
 #include "contribution_solver/report.h"
 #include "contribution_solver/result_files.h"
 #include "contribution_solver/result_json.h"
-#include "kernels/planar_kernel.h"
-#include "kernels/volume_kernel.h"
-#include "solver/crack_solver.h"
+#include "system/memory.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace csolver {
@@ -18,106 +19,115 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool inside_grid(std::int32_t offset, std::int32_t extent, std::int32_t N) {
-  return offset >= 0 && extent >= 1 && offset + extent <= N;
+void check_node_table(std::int32_t N, std::int32_t planes) {
+  require_physical_memory(node_table_bytes(N, planes), "the node table");
 }
 
-bool any_flagged(const NodeTable& nodes) {
-  for (std::int32_t flag : nodes.node_flag)
-    if (flag == 1) return true;
-  return false;
+template <std::size_t Rows, std::size_t Cols>
+Eigen::Matrix<double, static_cast<int>(Rows), static_cast<int>(Cols)> to_matrix(
+    const std::array<std::array<double, Cols>, Rows>& a) {
+  Eigen::Matrix<double, static_cast<int>(Rows), static_cast<int>(Cols)> m;
+  for (std::size_t r = 0; r < Rows; ++r)
+    for (std::size_t c = 0; c < Cols; ++c) m(static_cast<int>(r), static_cast<int>(c)) = a[r][c];
+  return m;
 }
 
-// An empty set of flagged nodes, or coordinates far off the regular grid,
-// would give a box outside the node table.
-void check_bounds(const BoxBounds& b, const NodeTable& nodes, bool crack, const fs::path& source) {
-  const bool empty = b.nx < 1 || b.ny < 1 || b.nz < 1;
-  if (empty && !crack) throw InputError(source, 0, "no node is flagged 1: the inhomogeneity is empty");
-  if (empty && any_flagged(nodes))
+contribution::SolveOptions solve_options(std::FILE* out, std::FILE* err) {
+  contribution::SolveOptions options;
+  options.machine_memory_bytes = physical_memory_bytes();
+  options.progress = console_progress(out, err);
+  return options;
+}
+
+struct Outcome {
+  std::vector<std::string> lines;
+  std::string json;
+};
+
+Outcome solve_inhomogeneity_input(ProblemInput& input, const contribution::SolveOptions& options, double t_start) {
+  const ProblemSetup& setup = input.setup;
+  contribution::InhomogeneityProblem problem;
+  problem.matrix = {setup.E0, setup.n0};
+  problem.inhomogeneity = {setup.E1, setup.n1};
+  problem.nodes_per_axis = setup.N;
+  problem.flags = std::move(input.nodes.node_flag);
+  problem.x = std::move(input.nodes.node_x);
+  problem.y = std::move(input.nodes.node_y);
+  problem.z = std::move(input.nodes.node_z);
+  problem.tol = setup.tol;
+  input.nodes = NodeTable();
+  const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(std::move(problem), options);
+  const double elapsed = monotonic_seconds() - t_start;
+
+  InhomogeneityTensors tensors;
+  tensors.H_tensor = to_matrix(result.H);
+  tensors.N_tensor = to_matrix(result.N);
+  tensors.mean_field = to_matrix(result.mean_field);
+  tensors.symmetry_flag = result.symmetry_flag;
+  return {inhomogeneity_report_lines(setup, tensors, result.conv_flag, elapsed),
+          inhomogeneity_result_json(setup, result, elapsed)};
+}
+
+bool plane_is_empty(const NodeTable& plane) {
+  for (std::int32_t flag : plane.node_flag)
+    if (flag == 1) return false;
+  return true;
+}
+
+Outcome solve_crack_input(ProblemInput& input, const contribution::SolveOptions& options, double t_start,
+                          const fs::path& source) {
+  const ProblemSetup& setup = input.setup;
+  if (input.flagged_elsewhere > 0 && plane_is_empty(input.nodes))
     throw InputError(source, 0,
                      "no node of the crack plane k = 1 is flagged 1 (flags in other planes play no part in a "
                      "crack problem); put the crack's nodes in the records with k = 1");
-  if (empty) throw InputError(source, 0, "no node is flagged 1: the crack is empty");
-  if (!inside_grid(b.ix0, b.nx, nodes.N) || !inside_grid(b.iy0, b.ny, nodes.N) || !inside_grid(b.iz0, b.nz, nodes.N))
-    throw InputError(source, 0,
-                     "the flagged nodes' coordinates do not lie on the grid over [-1, 1]^3 that M defines "
-                     "(node (i, j, k) at -1 + (i-1)h, -1 + (j-1)h, -1 + (k-1)h)");
-}
+  contribution::CrackProblem problem;
+  problem.matrix = {setup.E0, setup.n0};
+  problem.nodes_per_axis = setup.N;
+  problem.flags = std::move(input.nodes.node_flag);
+  problem.x = std::move(input.nodes.node_x);
+  problem.y = std::move(input.nodes.node_y);
+  problem.tol = setup.tol;
+  problem.kernel = planar_kernel_setting(std::getenv("CONTRIBUTION_PLANAR_KERNEL"));
+  input.nodes = NodeTable();
+  const contribution::CrackResult result = contribution::solve_crack(std::move(problem), options);
+  const double elapsed = monotonic_seconds() - t_start;
 
-std::vector<int> extents(const BoxBounds& b, int rank) {
-  if (rank == 2) return {b.nx, b.ny};
-  return {b.nx, b.ny, b.nz};
+  CrackTensors tensors;
+  tensors.H_tensor = to_matrix(result.H);
+  tensors.N_tensor = to_matrix(result.N);
+  return {crack_report_lines(setup, to_matrix(result.max_opening), tensors, result.conv_flag, elapsed),
+          crack_result_json(setup, result, elapsed)};
 }
-
-void check_node_table(std::int32_t N) { require_memory(node_table_bytes(N), "the node table"); }
 
 }  // namespace
 
-InhomogeneityRun solve_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Progress& progress,
-                                     PlannerEffort effort, const fs::path& source) {
-  InhomogeneityRun run;
-  run.bounds = inhomogeneity_bounds(nodes, setup.h);
-  check_bounds(run.bounds, nodes, false, source);
-  setup.formulation = choose_formulation(setup.E1, setup.E0);
-  require_memory(inhomogeneity_solver_bytes(run.bounds), "the solver for this inhomogeneity's box");
-  const Box box = build_box(setup, nodes, run.bounds);
-  nodes = NodeTable();  // the full table and the solver's arrays never coexist
-
-  PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, effort);
-  build_volume_kernel(setup, box, conv);
-  progress.ready();
-  run.solution = solve_load_cases(setup, box, conv, progress);
-  run.tensors = compute_contribution_tensors(setup, run.solution.mean_field);
-  run.setup = std::move(setup);
-  return run;
+contribution::ProgressCallback console_progress(std::FILE* out, std::FILE* err) {
+  using Kind = contribution::ProgressEvent::Kind;
+  return [out, err](const contribution::ProgressEvent& event) {
+    if (event.kind == Kind::kernel_ready) {
+      std::fprintf(out, " System ready!\n");
+    } else if (event.kind == Kind::iteration) {
+      std::fprintf(out, " %11d %23.15E\n", event.iteration, event.error);
+    } else {
+      const contribution::LoadCaseStatus& status = *event.status;
+      if (status.converged) std::fprintf(out, " Load case # %d\n Solution converges\n", event.load_case);
+      if (status.breakdown != contribution::Breakdown::none)
+        std::fprintf(err,
+                     "contribution_solver: load case %d stopped at iteration %d, BiCGSTAB broke down (%s); "
+                     "its result is not converged\n",
+                     event.load_case, status.iterations, describe(status.breakdown));
+    }
+    std::fflush(out);
+    return true;
+  };
 }
 
-CrackRun solve_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& progress, PlannerEffort effort,
-                     const fs::path& source) {
-  CrackRun run;
-  run.bounds = crack_bounds(nodes, setup.h);
-  check_bounds(run.bounds, nodes, true, source);
-  require_memory(crack_solver_bytes(run.bounds), "the solver for this crack");
-  const CrackGrid grid = build_crack_grid(nodes, run.bounds);
-  nodes = NodeTable();
-
-  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, effort);
-  build_planar_kernel(setup, grid, conv);
-  progress.ready();
-  CrackOperator op(grid, conv);
-  BicgstabWorkspace work(grid.size() * CRACK_COMPONENTS);
-  std::vector<double> crack_coef(grid.size() * CRACK_COMPONENTS);
-  for (int lc = 1; lc <= 3; ++lc) {
-    const SolveStatus status = solve_crack_load_case(op, lc, setup.tol, work, crack_coef, progress);
-    run.load_cases[static_cast<std::size_t>(lc - 1)] = status;
-    if (!report_load_case(progress, lc, status)) run.conv_flag = 0;
-    reduce_crack_load_case(lc, crack_coef, grid.crack_mask, run.reductions);
-  }
-  run.tensors = compute_crack_tensors(setup, run.reductions);
-  return run;
-}
-
-Progress console_progress(std::FILE* out, std::FILE* err) {
-  Progress progress;
-  progress.ready = [out] {
-    std::fprintf(out, " System ready!\n");
-    std::fflush(out);
-  };
-  progress.iteration = [out](int iteration, double error) {
-    std::fprintf(out, " %11d %23.15E\n", iteration, error);
-    std::fflush(out);
-  };
-  progress.converged = [out](int load_case) {
-    std::fprintf(out, " Load case # %d\n Solution converges\n", load_case);
-    std::fflush(out);
-  };
-  progress.broke_down = [err](int load_case, const SolveStatus& status) {
-    std::fprintf(err,
-                 "contribution_solver: load case %d stopped at iteration %d, BiCGSTAB broke down (%s); "
-                 "its result is not converged\n",
-                 load_case, status.iterations, describe(status.breakdown));
-  };
-  return progress;
+contribution::PlanarKernel planar_kernel_setting(const char* setting) {
+  if (setting == nullptr || std::strcmp(setting, "specified") == 0) return contribution::PlanarKernel::specified;
+  if (std::strcmp(setting, "exact") == 0) return contribution::PlanarKernel::exact;
+  throw InputError("the environment", 0,
+                   std::string("found CONTRIBUTION_PLANAR_KERNEL=") + setting + ", expected 'specified' or 'exact'");
 }
 
 int run_program(const fs::path& dir, std::FILE* out, std::FILE* err) {
@@ -126,23 +136,17 @@ int run_program(const fs::path& dir, std::FILE* out, std::FILE* err) {
   try {
     const double t_start = monotonic_seconds();
     ProblemInput input = read_problem(source, check_node_table);
+    if (input.setup.is_crack()) planar_kernel_setting(std::getenv("CONTRIBUTION_PLANAR_KERNEL"));
     const Destination destination = prepare_destination(dir);
-    const Progress progress = console_progress(out, err);
-    std::vector<std::string> lines;
-    std::string json;
-    if (input.setup.is_crack()) {
-      const CrackRun run = solve_crack(input.setup, std::move(input.nodes), progress, PlannerEffort::measure, source);
-      const double elapsed = monotonic_seconds() - t_start;
-      lines = crack_report_lines(input.setup, run.reductions.max_opening, run.tensors, run.conv_flag, elapsed);
-      json = crack_result_json(input.setup, run, elapsed);
-    } else {
-      const InhomogeneityRun run =
-          solve_inhomogeneity(input.setup, std::move(input.nodes), progress, PlannerEffort::measure, source);
-      const double elapsed = monotonic_seconds() - t_start;
-      lines = inhomogeneity_report_lines(run.setup, run.tensors, run.solution.conv_flag, elapsed);
-      json = inhomogeneity_result_json(run, elapsed);
+    const contribution::SolveOptions options = solve_options(out, err);
+    Outcome outcome;
+    try {
+      outcome = input.setup.is_crack() ? solve_crack_input(input, options, t_start, source)
+                                       : solve_inhomogeneity_input(input, options, t_start);
+    } catch (const contribution::InvalidProblem& e) {
+      throw InputError(source, 0, e.what());
     }
-    write_result_json(destination, write_report(destination, lines), json);
+    write_result_json(destination, write_report(destination, outcome.lines), outcome.json);
     return 0;
   } catch (const InputError& e) {
     std::fprintf(err, "contribution_solver: %s\n", e.what());

@@ -1,47 +1,22 @@
 #pragma once
-// The run sequence: read the problem, build the branch's kernel, solve its
-// load cases, form the results, write the report.
-#include "contribution_solver/input.h"
-#include "model/problem_setup.h"
-#include "numlib/fft.h"
-#include "solver/bicgstab.h"
-#include "solver/inhomogeneity_solver.h"
-#include "solver/progress.h"
-#include "tensors/crack_results.h"
-#include "tensors/inhomogeneity_results.h"
+// The console program: read input.txt, solve through the library with the
+// console's progress lines, write the report and result.json.
+#include "contribution/solve.h"
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 namespace csolver {
 
-struct InhomogeneityRun {
-  ProblemSetup setup;  // with the formulation chosen
-  BoxBounds bounds;
-  InhomogeneitySolution solution;
-  InhomogeneityTensors tensors;
-};
+// Progress lines on `out` ("System ready!", one line per iteration, the two
+// convergence lines of a load case), BiCGSTAB breakdowns on `err`.
+contribution::ProgressCallback console_progress(std::FILE* out, std::FILE* err);
 
-struct CrackRun {
-  BoxBounds bounds;
-  std::array<SolveStatus, 3> load_cases{};
-  int conv_flag = 1;
-  CrackReductions reductions;
-  CrackTensors tensors;
-};
-
-// Both take the node table by value and release it as soon as the box or the
-// crack's sub-grid has been copied out. `source` names the input in messages.
-InhomogeneityRun solve_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Progress& progress,
-                                     PlannerEffort effort = PlannerEffort::measure,
-                                     const std::filesystem::path& source = "input.txt");
-CrackRun solve_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& progress,
-                     PlannerEffort effort = PlannerEffort::measure,
-                     const std::filesystem::path& source = "input.txt");
-
-// Progress lines on `out`, solver breakdowns on `err`.
-Progress console_progress(std::FILE* out, std::FILE* err);
+// The crack kernel the console program uses: `specified` unless the variable
+// CONTRIBUTION_PLANAR_KERNEL (value of `setting`, null when unset) says
+// "exact"; any other value is an error (InputError naming the variable).
+contribution::PlanarKernel planar_kernel_setting(const char* setting);
 
 // The whole program in directory `dir`; returns the exit status: 0 done,
 // 2 bad input, 1 any other failure (destination, memory, output).

@@ -26,8 +26,8 @@ CrackGrid build_crack_grid(const NodeTable& nodes, const BoxBounds& bounds) {
   for (std::int32_t j = 0; j < bounds.ny; ++j)
     for (std::int32_t i = 0; i < bounds.nx; ++i, ++n) {
       const std::size_t src = nodes.index(bounds.ix0 + i, bounds.iy0 + j, 0);
-      grid.crack_x[n] = nodes.node_x[src];
-      grid.crack_y[n] = nodes.node_y[src];
+      grid.crack_x[n] = nodes.x(src, bounds.ix0 + i);
+      grid.crack_y[n] = nodes.y(src, bounds.iy0 + j);
       grid.crack_mask[n] = nodes.node_flag[src];
     }
   return grid;

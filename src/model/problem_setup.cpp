@@ -55,18 +55,23 @@ double grid_step(std::int32_t M) {
   return static_cast<double>(2.0f / static_cast<float>(M));
 }
 
-NodeTable::NodeTable(std::int32_t nodes_per_axis) : N(nodes_per_axis) {
-  const std::size_t count = static_cast<std::size_t>(N) * static_cast<std::size_t>(N) * static_cast<std::size_t>(N);
+NodeTable::NodeTable(std::int32_t nodes_per_axis, std::int32_t plane_count, double grid_step, bool with_coordinates)
+    : N(nodes_per_axis), planes(plane_count), h(grid_step) {
+  const std::size_t count = static_cast<std::size_t>(N) * static_cast<std::size_t>(N) * static_cast<std::size_t>(planes);
+  node_flag.assign(count, 0);
+  if (!with_coordinates) return;
   node_x.assign(count, 0.0);
   node_y.assign(count, 0.0);
   node_z.assign(count, 0.0);
-  node_flag.assign(count, 0);
 }
 
 BoxBounds inhomogeneity_bounds(const NodeTable& nodes, double h) {
   Extremes e;
-  for (std::size_t n = 0; n < nodes.node_flag.size(); ++n)
-    if (nodes.node_flag[n] == 1) e.add(nodes.node_x[n], nodes.node_y[n], nodes.node_z[n]);
+  std::size_t n = 0;
+  for (std::int32_t k = 0; k < nodes.planes; ++k)
+    for (std::int32_t j = 0; j < nodes.N; ++j)
+      for (std::int32_t i = 0; i < nodes.N; ++i, ++n)
+        if (nodes.node_flag[n] == 1) e.add(nodes.x(n, i), nodes.y(n, j), nodes.z(n, k));
   BoxBounds b;
   axis_bounds(e.xmin, e.xmax, h, nodes.N, b.ix0, b.nx);
   axis_bounds(e.ymin, e.ymax, h, nodes.N, b.iy0, b.ny);
@@ -79,7 +84,7 @@ BoxBounds crack_bounds(const NodeTable& nodes, double h) {
   for (std::int32_t j = 0; j < nodes.N; ++j)
     for (std::int32_t i = 0; i < nodes.N; ++i) {
       const std::size_t n = nodes.index(i, j, 0);
-      if (nodes.node_flag[n] == 1) e.add(nodes.node_x[n], nodes.node_y[n], 0.0);
+      if (nodes.node_flag[n] == 1) e.add(nodes.x(n, i), nodes.y(n, j), 0.0);
     }
   BoxBounds b;
   axis_bounds(e.xmin, e.xmax, h, nodes.N, b.ix0, b.nx);
@@ -111,9 +116,9 @@ Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds
     for (std::int32_t j = 0; j < bounds.ny; ++j)
       for (std::int32_t i = 0; i < bounds.nx; ++i, ++n) {
         const std::size_t src = nodes.index(bounds.ix0 + i, bounds.iy0 + j, bounds.iz0 + k);
-        box.box_x[n] = nodes.node_x[src];
-        box.box_y[n] = nodes.node_y[src];
-        box.box_z[n] = nodes.node_z[src];
+        box.box_x[n] = nodes.x(src, bounds.ix0 + i);
+        box.box_y[n] = nodes.y(src, bounds.iy0 + j);
+        box.box_z[n] = nodes.z(src, bounds.iz0 + k);
         box.box_flag[n] = nodes.node_flag[src];
         if (box.box_flag[n] == 1) {
           box.box_coef_vol[n] = coef_vol;

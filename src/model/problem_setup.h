@@ -1,6 +1,7 @@
 #pragma once
 // The run-wide records of the problem: input values and derived elastic
 // constants, the full node table and the bounding box of the flagged nodes.
+#include "contribution/types.h"
 #include "numlib/matrix6.h"
 
 #include <cstddef>
@@ -12,7 +13,7 @@ namespace csolver {
 
 // stiffness: the field solved for is a strain, the contrast is dC (E1 > E0).
 // compliance: the field is a stress, the contrast is dS (E1 <= E0, pores).
-enum class Formulation { stiffness, compliance };
+using contribution::Formulation;
 
 inline constexpr std::size_t FUNCTION_TEXT_LENGTH = 100;
 
@@ -39,17 +40,30 @@ void derive_constants(ProblemSetup& setup);
 // 2/M evaluated in single precision and widened, as the grid was laid out.
 double grid_step(std::int32_t M);
 
-// Full grid of N^3 nodes; node (i, j, k), 0-based, at i + N (j + N k).
+// The grid's nodes with their flags: N^3 nodes, or N^2 for a crack, whose
+// plane k = 0 alone matters; node (i, j, k), 0-based, at i + N (j + N k).
+// Coordinates are used as given where a front end read them; empty
+// coordinate arrays stand for the regular grid -1 + i h.
 struct NodeTable {
   std::int32_t N = 0;
+  std::int32_t planes = 0;  // N, or 1 for a crack plane
+  double h = 0;             // grid step of the regular coordinates
   std::vector<double> node_x, node_y, node_z;
   std::vector<std::int32_t> node_flag;
 
-  explicit NodeTable(std::int32_t nodes_per_axis = 0);
+  NodeTable() = default;
+  // Flags zero; with_coordinates allocates coordinate arrays (zero) to fill.
+  NodeTable(std::int32_t nodes_per_axis, std::int32_t plane_count, double grid_step, bool with_coordinates);
+
+  std::size_t size() const { return node_flag.size(); }
   std::size_t index(std::int32_t i, std::int32_t j, std::int32_t k) const {
     const auto n = static_cast<std::size_t>(N);
     return static_cast<std::size_t>(i) + n * (static_cast<std::size_t>(j) + n * static_cast<std::size_t>(k));
   }
+  bool regular() const { return node_x.empty(); }
+  double x(std::size_t node, std::int32_t i) const { return regular() ? -1 + i * h : node_x[node]; }
+  double y(std::size_t node, std::int32_t j) const { return regular() ? -1 + j * h : node_y[node]; }
+  double z(std::size_t node, std::int32_t k) const { return regular() ? -1 + k * h : node_z[node]; }
 };
 
 // Index range of the flagged nodes: box node (i, j, k), 0-based, is full-grid
@@ -65,6 +79,7 @@ struct BoxBounds {
 
 // Bounds of the nodes flagged 1 over the whole grid (inhomogeneity) or over
 // the plane k = 0 (crack, nz = 1). No flagged node gives extents below 1.
+// The arithmetic assumes the regular grid of the table's N.
 BoxBounds inhomogeneity_bounds(const NodeTable& nodes, double h);
 BoxBounds crack_bounds(const NodeTable& nodes, double h);
 

@@ -1,6 +1,6 @@
 #include "solver/bicgstab.h"
 
-namespace csolver {
+namespace contribution {
 
 const char* describe(Breakdown breakdown) {
   switch (breakdown) {
@@ -14,15 +14,14 @@ const char* describe(Breakdown breakdown) {
   return "unknown";
 }
 
-}  // namespace csolver
+}  // namespace contribution
 
 #include "solver/progress.h"
 
 namespace csolver {
 
 bool report_load_case(const Progress& progress, int load_case, const SolveStatus& status) {
-  if (status.converged) progress.converged(load_case);
-  if (status.breakdown != Breakdown::none) progress.broke_down(load_case, status);
+  progress.finished(load_case, status);
   return status.converged && status.iterations < MAX_ITERATIONS;
 }
 

@@ -3,6 +3,7 @@
 // the stopping test of this program: the Euclidean norm of the last solution
 // update, not of the residual. Written once for the inhomogeneity and the
 // crack solver.
+#include "contribution/types.h"
 #include "solver/vector_ops.h"
 
 #include <cmath>
@@ -14,23 +15,13 @@ namespace csolver {
 
 inline constexpr int MAX_ITERATIONS = 200;
 
-enum class Breakdown {
-  none,
-  zero_rho,          // <r_hat, r> = 0
-  zero_r_hat_v,      // <r_hat, A p> = 0
-  zero_t_t,          // A s = 0 while s is not
-  zero_omega,        // <t, s> = 0: the next beta would divide by zero
-  non_finite,        // a scalar of the iteration is infinite or not a number
-};
-
-const char* describe(Breakdown breakdown);
-
-struct SolveStatus {
-  int iterations = 0;     // iterations performed
-  double error = 0.0;     // update norm of the last iteration
-  bool converged = false;  // error <= tol, or the half-step residual vanished
-  Breakdown breakdown = Breakdown::none;
-};
+// How a load case ended: iterations, last update norm, converged, and the
+// breakdown that stopped it early, if any (zero_rho: <r_hat, r> = 0;
+// zero_r_hat_v: <r_hat, A p> = 0; zero_t_t: A s = 0 while s is not;
+// zero_omega: <t, s> = 0, the next beta would divide by zero; non_finite: a
+// scalar of the iteration is infinite or not a number).
+using contribution::Breakdown;
+using SolveStatus = contribution::LoadCaseStatus;
 
 // Vectors of one load case, allocated once for the run and reused.
 struct BicgstabWorkspace {

@@ -40,7 +40,7 @@ SolveStatus solve_crack_load_case(CrackOperator& op, int lc, double tol, Bicgsta
   // to start its residuals, and the operator does not touch the scratch.
   const SolveStatus status = bicgstab(
       [&](std::span<const double> in, std::span<double> out) { apply_crack_operator(op, in, out); }, rhs, crack_coef,
-      tol, work, progress.iteration);
+      tol, work, [&](int iteration, double error) { progress.iteration(lc, iteration, error); });
   evaluate_crack_field(op, crack_coef);
   return status;
 }

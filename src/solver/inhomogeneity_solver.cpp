@@ -61,7 +61,7 @@ InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box
 
     const SolveStatus status = bicgstab(
         [&](std::span<const double> in, std::span<double> out) { apply_operator(op, in, out); }, rhs, x,
-        setup.tol, work, progress.iteration);
+        setup.tol, work, [&](int iteration, double error) { progress.iteration(n + 1, iteration, error); });
     solution.load_cases[static_cast<std::size_t>(n)] = status;
     if (!report_load_case(progress, n + 1, status)) solution.conv_flag = 0;
 

@@ -6,14 +6,15 @@
 
 namespace csolver {
 
+// A hook may throw to abandon the solve (cancellation); the solvers hold
+// their arrays in RAII owners, so nothing leaks.
 struct Progress {
   std::function<void()> ready = [] {};  // kernel built and transformed
-  std::function<void(int iteration, double error)> iteration = [](int, double) {};
-  std::function<void(int load_case)> converged = [](int) {};
-  std::function<void(int load_case, const SolveStatus&)> broke_down = [](int, const SolveStatus&) {};
+  std::function<void(int load_case, int iteration, double error)> iteration = [](int, int, double) {};
+  std::function<void(int load_case, const SolveStatus&)> finished = [](int, const SolveStatus&) {};
 };
 
-// Calls the hooks for a finished load case; returns whether it leaves the run's
+// Reports a finished load case; returns whether it leaves the run's
 // convergence flag set (met the tolerance before the last permitted iteration).
 bool report_load_case(const Progress& progress, int load_case, const SolveStatus& status);
 

@@ -1,7 +1,7 @@
 // The crack branch end to end: the penny-shaped crack's opening volume and
 // the symmetries of elliptical cracks.
 #include "analytic.h"
-#include "contribution_solver/run.h"
+#include "api/pipeline.h"
 #include "shapes/shapes.h"
 #include "support/problems.h"
 
@@ -13,9 +13,9 @@ namespace {
 using testing::make_setup;
 using testing::quiet;
 
-CrackRun run_crack(const shapes::PlanarEllipse& e, int M) {
+CrackRun solve_ellipse(const shapes::PlanarEllipse& e, int M) {
   const ProblemSetup setup = make_setup(1, 0.3, 1, 0.3, M, 1e-6, 0);
-  return solve_crack(setup, shapes::crack_node_table(M, shapes::inside(e)), quiet(), PlannerEffort::estimate);
+  return run_crack(setup, shapes::crack_node_table(M, shapes::inside(e)), quiet(), {PlannerEffort::estimate});
 }
 
 // The Gaussians extend the crack edge by about a grid step, so the computed
@@ -24,7 +24,7 @@ TEST(PennyCrack, ConvergesToTheAnalyticOpeningVolumeFromAbove) {
   const testing::PennyTensor exact = testing::penny_crack(0.6, 1, 0.3);
   double previous[3] = {1e300, 1e300, 1e300};
   for (int M : {32, 64, 96}) {
-    const CrackRun run = run_crack({0.6, 0.6}, M);
+    const CrackRun run = solve_ellipse({0.6, 0.6}, M);
     EXPECT_EQ(run.conv_flag, 1);
     const Matrix6& H = run.tensors.H_tensor;
     const double ratios[3] = {H(2, 2) / exact.H33, H(3, 3) / exact.H44, H(4, 4) / exact.H44};
@@ -43,7 +43,7 @@ TEST(PennyCrack, ConvergesToTheAnalyticOpeningVolumeFromAbove) {
 
 TEST(PennyCrack, PrintedTensorsKeepTheirRelations) {
   const ProblemSetup setup = make_setup(1, 0.3, 1, 0.3, 24, 1e-6, 0);
-  const CrackRun run = run_crack({0.6, 0.6}, 24);
+  const CrackRun run = solve_ellipse({0.6, 0.6}, 24);
   const Matrix6& H = run.tensors.H_tensor;
   const Matrix6& N = run.tensors.N_tensor;
   EXPECT_EQ(H(3, 3), run.reductions.opening_integral(1, 1));
@@ -62,8 +62,8 @@ TEST(PennyCrack, PrintedTensorsKeepTheirRelations) {
 // Turning an elliptical crack by 90 degrees in its plane swaps the two shear
 // entries; the opening volume under normal traction stays.
 TEST(EllipticalCrack, QuarterTurnSwapsTheShearEntries) {
-  const CrackRun along_x = run_crack({0.6, 0.35}, 32);
-  const CrackRun along_y = run_crack({0.35, 0.6}, 32);
+  const CrackRun along_x = solve_ellipse({0.6, 0.35}, 32);
+  const CrackRun along_y = solve_ellipse({0.35, 0.6}, 32);
   const Matrix6& H = along_x.tensors.H_tensor;
   const Matrix6& Ht = along_y.tensors.H_tensor;
   EXPECT_NEAR(Ht(3, 3), H(4, 4), 1e-6 * H(4, 4));

@@ -1,7 +1,7 @@
 // The inhomogeneity branch end to end, against analytic elasticity and the
 // symmetries of the problem.
 #include "analytic.h"
-#include "contribution_solver/run.h"
+#include "api/pipeline.h"
 #include "shapes/shapes.h"
 #include "support/problems.h"
 
@@ -15,8 +15,8 @@ using testing::quiet;
 
 InhomogeneityRun run_ellipsoid(const shapes::Ellipsoid& e, int M, double E1, double n1 = 0.3, double E0 = 1) {
   const ProblemSetup setup = make_setup(E0, 0.3, E1, n1, M);
-  return solve_inhomogeneity(setup, shapes::volume_node_table(M, shapes::inside(e)), quiet(),
-                             PlannerEffort::estimate);
+  return run_inhomogeneity(setup, shapes::volume_node_table(M, shapes::inside(e)), quiet(),
+                           {PlannerEffort::estimate});
 }
 
 struct SphereCase {

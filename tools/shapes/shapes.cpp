@@ -1,5 +1,6 @@
 #include "shapes/shapes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <vector>
@@ -117,10 +118,10 @@ std::function<bool(double, double)> inside(const PlanarAnnulus& r) {
 }
 
 namespace {
-NodeTable grid(std::int32_t M) {
-  NodeTable nodes(M + 1);
+NodeTable grid(std::int32_t M, std::int32_t planes) {
   const double h = grid_step(M);
-  for (std::int32_t k = 0; k <= M; ++k)
+  NodeTable nodes(M + 1, planes, h, true);
+  for (std::int32_t k = 0; k < planes; ++k)
     for (std::int32_t j = 0; j <= M; ++j)
       for (std::int32_t i = 0; i <= M; ++i) {
         const std::size_t n = nodes.index(i, j, k);
@@ -132,21 +133,36 @@ NodeTable grid(std::int32_t M) {
 }
 }  // namespace
 
-NodeTable volume_node_table(std::int32_t M, const Indicator& in) {
-  NodeTable nodes = grid(M);
+std::vector<std::int32_t> volume_flags(std::int32_t M, const Indicator& in) {
+  const auto N = static_cast<std::size_t>(M) + 1;
+  std::vector<std::int32_t> flags(N * N * N);
+  std::size_t n = 0;
   for (std::int32_t k = 0; k <= M; ++k)
     for (std::int32_t j = 0; j <= M; ++j)
-      for (std::int32_t i = 0; i <= M; ++i)
-        nodes.node_flag[nodes.index(i, j, k)] =
-            in({ideal_coordinate(i, M), ideal_coordinate(j, M), ideal_coordinate(k, M)}) ? 1 : 0;
+      for (std::int32_t i = 0; i <= M; ++i, ++n)
+        flags[n] = in({ideal_coordinate(i, M), ideal_coordinate(j, M), ideal_coordinate(k, M)}) ? 1 : 0;
+  return flags;
+}
+
+std::vector<std::int32_t> crack_flags(std::int32_t M, const std::function<bool(double, double)>& in) {
+  const auto N = static_cast<std::size_t>(M) + 1;
+  std::vector<std::int32_t> flags(N * N);
+  std::size_t n = 0;
+  for (std::int32_t j = 0; j <= M; ++j)
+    for (std::int32_t i = 0; i <= M; ++i, ++n) flags[n] = in(ideal_coordinate(i, M), ideal_coordinate(j, M)) ? 1 : 0;
+  return flags;
+}
+
+NodeTable volume_node_table(std::int32_t M, const Indicator& in) {
+  NodeTable nodes = grid(M, M + 1);
+  nodes.node_flag = volume_flags(M, in);
   return nodes;
 }
 
 NodeTable crack_node_table(std::int32_t M, const std::function<bool(double, double)>& in) {
-  NodeTable nodes = grid(M);
-  for (std::int32_t j = 0; j <= M; ++j)
-    for (std::int32_t i = 0; i <= M; ++i)
-      nodes.node_flag[nodes.index(i, j, 0)] = in(ideal_coordinate(i, M), ideal_coordinate(j, M)) ? 1 : 0;
+  NodeTable nodes = grid(M, M + 1);
+  const std::vector<std::int32_t> plane = crack_flags(M, in);
+  std::copy(plane.begin(), plane.end(), nodes.node_flag.begin());
   return nodes;
 }
 

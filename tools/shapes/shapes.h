@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace csolver::shapes {
 
@@ -94,7 +95,13 @@ struct PlanarAnnulus {
 };
 std::function<bool(double, double)> inside(const PlanarAnnulus& r);
 
-// Grid of M intervals with flag 1 where `inside` holds.
+// Flags of the grid of M intervals, 1 where `inside` holds at the ideal node
+// positions: N^3 values (i + N (j + N k)), or N^2 of the crack plane (i + N j).
+std::vector<std::int32_t> volume_flags(std::int32_t M, const Indicator& inside);
+std::vector<std::int32_t> crack_flags(std::int32_t M, const std::function<bool(double, double)>& inside);
+
+// Grid of M intervals with the node coordinates of input.txt (-1 + i h) and
+// flag 1 where `inside` holds.
 NodeTable volume_node_table(std::int32_t M, const Indicator& inside);
 // Grid of M intervals with flag 1 at the crack nodes of the plane k = 1.
 NodeTable crack_node_table(std::int32_t M, const std::function<bool(double, double)>& inside);

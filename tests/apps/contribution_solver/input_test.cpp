@@ -36,6 +36,25 @@ TEST(Input, ReadsAWellFormedFile) {
   EXPECT_NEAR((in.setup.S0 * in.setup.C0 - Matrix6::Identity()).norm(), 0, 1e-14);
 }
 
+// A crack's records are all read and checked, but only its plane k = 1 is
+// kept: the table follows the plane, not N^3, and flags elsewhere are counted
+// so that a crack in the wrong plane can be named.
+TEST(Input, ACrackKeepsOnlyItsPlane) {
+  const int M = 12;
+  NodeTable nodes = shapes::crack_node_table(M, shapes::inside(shapes::PlanarEllipse{0.5, 0.5}));
+  nodes.node_flag[nodes.index(3, 4, 5)] = 1;
+  nodes.node_x[nodes.index(6, 6, 0)] = 0.25;  // coordinates of the plane are kept as read
+  const ProblemInput in = parse_problem(shapes::input_text(nodes, {}, true, "penny"), "input.txt");
+  EXPECT_EQ(in.nodes.planes, 1);
+  EXPECT_EQ(in.nodes.size(), std::size_t(13 * 13));
+  EXPECT_EQ(in.nodes.node_x.size(), std::size_t(13 * 13));
+  EXPECT_EQ(in.flagged_elsewhere, 1u);
+  EXPECT_EQ(in.nodes.node_x[in.nodes.index(6, 6, 0)], 0.25);
+  for (std::int32_t j = 0; j <= M; ++j)
+    for (std::int32_t i = 0; i <= M; ++i)
+      EXPECT_EQ(in.nodes.node_flag[in.nodes.index(i, j, 0)], nodes.node_flag[nodes.index(i, j, 0)]);
+}
+
 // Captions after the numbers, commas, Fortran D exponents, blank value lines
 // and CRLF line endings all read the same values.
 TEST(Input, FreeFormatVariantsReadTheSameValues) {

@@ -2,7 +2,7 @@
 // kernel fill and convolution must leave the iterations and results as they
 // are, up to rounding.
 #include "contribution_solver/input.h"
-#include "contribution_solver/run.h"
+#include "api/pipeline.h"
 #include "shapes/shapes.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +49,7 @@ TEST_F(ThreadCount, InhomogeneityRunDoesNotDependOnIt) {
   for (int t = 0; t < 2; ++t) {
     omp_set_num_threads(t + 1);
     ProblemInput in = problem(false);
-    runs[t] = solve_inhomogeneity(in.setup, std::move(in.nodes), Progress{}, PlannerEffort::estimate);
+    runs[t] = run_inhomogeneity(in.setup, std::move(in.nodes), Progress{}, {PlannerEffort::estimate});
   }
   for (std::size_t n = 0; n < 6; ++n) {
     EXPECT_GT(runs[0].solution.load_cases[n].iterations, 1);
@@ -64,7 +64,7 @@ TEST_F(ThreadCount, CrackRunDoesNotDependOnIt) {
   for (int t = 0; t < 2; ++t) {
     omp_set_num_threads(t + 1);
     ProblemInput in = problem(true);
-    runs[t] = solve_crack(in.setup, std::move(in.nodes), Progress{}, PlannerEffort::estimate);
+    runs[t] = run_crack(in.setup, std::move(in.nodes), Progress{}, {PlannerEffort::estimate});
   }
   for (std::size_t n = 0; n < 3; ++n) {
     EXPECT_GT(runs[0].load_cases[n].iterations, 1);

@@ -1,0 +1,56 @@
+#include "api/memory_estimate.h"
+
+#include "contribution/errors.h"
+#include "numlib/convolution.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace csolver {
+
+namespace {
+constexpr int VOLUME_KERNELS = 22;  // 21 entries and the Gaussian
+constexpr int VOLUME_FIELDS = 10;   // seven BiCGSTAB vectors, x, rhs, operator scratch
+constexpr int CRACK_KERNELS = 5;
+constexpr int CRACK_FIELDS = 9;     // seven BiCGSTAB vectors, openings, scratch
+constexpr std::size_t BOX_BYTES_PER_NODE = 5 * sizeof(double) + sizeof(std::int32_t);
+
+std::vector<int> extents(const BoxBounds& b, int rank) {
+  if (rank == 2) return {b.nx, b.ny};
+  return {b.nx, b.ny, b.nz};
+}
+}  // namespace
+
+// The kernel build (real-space samples of every kernel) and the solve (real
+// kernel spectra, work spectra and the solver's vectors) do not overlap; the
+// box arrays live through both.
+std::size_t inhomogeneity_solver_bytes(const BoxBounds& box) {
+  const std::vector<int> e = extents(box, 3);
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, VOLUME_KERNELS);
+  const std::size_t solve =
+      PaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6) + box.size() * VOLUME_FIELDS * 6 * sizeof(double);
+  return std::max(build, solve) + box.size() * BOX_BYTES_PER_NODE;
+}
+
+std::size_t crack_solver_bytes(const BoxBounds& grid) {
+  const std::vector<int> e = extents(grid, 2);
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, CRACK_KERNELS);
+  const std::size_t solve =
+      PaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3) + grid.size() * CRACK_FIELDS * 3 * sizeof(double);
+  return std::max(build, solve) + grid.size() * (2 * sizeof(double) + sizeof(std::int32_t));
+}
+
+std::string memory_shortfall(const char* what, std::size_t bytes, std::size_t available) {
+  constexpr double GIB = 1024.0 * 1024.0 * 1024.0;
+  char message[256];
+  std::snprintf(message, sizeof message, "%s needs about %.1f GiB of memory, but this machine has %.1f GiB", what,
+                static_cast<double>(bytes) / GIB, static_cast<double>(available) / GIB);
+  return message;
+}
+
+void require_memory(std::size_t bytes, std::size_t available, const char* what) {
+  if (bytes > available) throw contribution::ResourceError(memory_shortfall(what, bytes, available));
+}
+
+}  // namespace csolver

@@ -1,0 +1,127 @@
+#include "api/pipeline.h"
+
+#include "api/memory_estimate.h"
+#include "contribution/errors.h"
+#include "kernels/planar_kernel.h"
+#include "kernels/volume_kernel.h"
+#include "solver/crack_solver.h"
+
+#include <chrono>
+
+namespace csolver {
+
+namespace {
+
+using contribution::InvalidProblem;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool inside_grid(std::int32_t offset, std::int32_t extent, std::int32_t N) {
+  return offset >= 0 && extent >= 1 && offset + extent <= N;
+}
+
+// An empty set of flagged nodes, or coordinates far off the regular grid,
+// would give a box outside the node table.
+void check_bounds(const BoxBounds& b, const NodeTable& nodes, bool crack) {
+  if (b.nx < 1 || b.ny < 1 || b.nz < 1)
+    throw InvalidProblem(crack ? "no node is flagged 1: the crack is empty"
+                               : "no node is flagged 1: the inhomogeneity is empty");
+  if (!inside_grid(b.ix0, b.nx, nodes.N) || !inside_grid(b.iy0, b.ny, nodes.N) || !inside_grid(b.iz0, b.nz, nodes.N))
+    throw InvalidProblem(
+        "the flagged nodes' coordinates do not lie on the grid over [-1, 1]^3 that M defines "
+        "(node (i, j, k) at -1 + (i-1)h, -1 + (j-1)h, -1 + (k-1)h)");
+}
+
+std::vector<int> extents(const BoxBounds& b, int rank) {
+  if (rank == 2) return {b.nx, b.ny};
+  return {b.nx, b.ny, b.nz};
+}
+
+void check_memory(std::size_t bytes, const RunOptions& options, const char* what) {
+  if (options.machine_memory_bytes > 0) require_memory(bytes, options.machine_memory_bytes, what);
+}
+
+// Copies a load case's openings (three per sub-grid node) into the plane.
+void keep_opening(const BoxBounds& b, std::int32_t N, int lc, std::span<const double> opening,
+                  std::vector<double>& plane) {
+  const auto n = static_cast<std::size_t>(N);
+  for (std::int32_t j = 0; j < b.ny; ++j)
+    for (std::int32_t i = 0; i < b.nx; ++i) {
+      const std::size_t node = static_cast<std::size_t>(i) + static_cast<std::size_t>(b.nx) * static_cast<std::size_t>(j);
+      for (std::size_t c = 0; c < CRACK_COMPONENTS; ++c) {
+        const std::size_t at = ((static_cast<std::size_t>(lc - 1) * CRACK_COMPONENTS + c) * n +
+                                static_cast<std::size_t>(b.iy0 + j)) * n + static_cast<std::size_t>(b.ix0 + i);
+        plane[at] = opening[CRACK_COMPONENTS * node + c];
+      }
+    }
+}
+
+}  // namespace
+
+InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Progress& progress,
+                                   const RunOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  InhomogeneityRun run;
+  run.bounds = inhomogeneity_bounds(nodes, setup.h);
+  check_bounds(run.bounds, nodes, false);
+  setup.formulation = choose_formulation(setup.E1, setup.E0);
+  check_memory(inhomogeneity_solver_bytes(run.bounds), options, "the solver for this inhomogeneity's box");
+  const Box box = build_box(setup, nodes, run.bounds);
+  nodes = NodeTable();  // the full table and the solver's arrays never coexist
+  run.seconds.setup = seconds_since(start);
+
+  const auto kernel_start = std::chrono::steady_clock::now();
+  PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, options.effort,
+                         options.threads);
+  build_volume_kernel(setup, box, conv);
+  run.seconds.kernel = seconds_since(kernel_start);
+  progress.ready();
+
+  const auto solve_start = std::chrono::steady_clock::now();
+  run.solution = solve_load_cases(setup, box, conv, progress);
+  run.seconds.solve = seconds_since(solve_start);
+  run.tensors = compute_contribution_tensors(setup, run.solution.mean_field);
+  run.setup = std::move(setup);
+  run.seconds.total = seconds_since(start);
+  return run;
+}
+
+CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& progress, const RunOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  CrackRun run;
+  run.bounds = crack_bounds(nodes, setup.h);
+  check_bounds(run.bounds, nodes, true);
+  check_memory(crack_solver_bytes(run.bounds), options, "the solver for this crack");
+  const CrackGrid grid = build_crack_grid(nodes, run.bounds);
+  const std::int32_t N = nodes.N;
+  nodes = NodeTable();
+  if (options.keep_opening)
+    run.opening.assign(3 * CRACK_COMPONENTS * static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
+  run.seconds.setup = seconds_since(start);
+
+  const auto kernel_start = std::chrono::steady_clock::now();
+  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, options.effort, options.threads);
+  build_planar_kernel(setup, grid, conv);
+  run.seconds.kernel = seconds_since(kernel_start);
+  progress.ready();
+
+  const auto solve_start = std::chrono::steady_clock::now();
+  CrackOperator op(grid, conv);
+  BicgstabWorkspace work(grid.size() * CRACK_COMPONENTS);
+  std::vector<double> crack_coef(grid.size() * CRACK_COMPONENTS);
+  for (int lc = 1; lc <= 3; ++lc) {
+    const SolveStatus status = solve_crack_load_case(op, lc, setup.tol, work, crack_coef, progress);
+    run.load_cases[static_cast<std::size_t>(lc - 1)] = status;
+    if (!report_load_case(progress, lc, status)) run.conv_flag = 0;
+    reduce_crack_load_case(lc, crack_coef, grid.crack_mask, run.reductions);
+    if (options.keep_opening) keep_opening(run.bounds, N, lc, crack_coef, run.opening);
+  }
+  run.seconds.solve = seconds_since(solve_start);
+  run.tensors = compute_crack_tensors(setup, run.reductions);
+  run.seconds.total = seconds_since(start);
+  return run;
+}
+
+}  // namespace csolver

@@ -1,0 +1,56 @@
+#pragma once
+// The run sequence of each branch on the library's records: bounding box,
+// kernel, load cases, results. The interface functions of
+// contribution/solve.h check and convert around these; tests call them
+// directly to see the intermediate records.
+#include "contribution/solve.h"
+#include "model/problem_setup.h"
+#include "numlib/fft.h"
+#include "solver/bicgstab.h"
+#include "solver/inhomogeneity_solver.h"
+#include "solver/progress.h"
+#include "tensors/crack_results.h"
+#include "tensors/inhomogeneity_results.h"
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+namespace csolver {
+
+struct RunOptions {
+  PlannerEffort effort = PlannerEffort::measure;
+  int threads = 0;                       // 0: all OpenMP threads
+  std::size_t machine_memory_bytes = 0;  // 0: no memory check
+  contribution::PlanarKernel kernel = contribution::PlanarKernel::specified;
+  bool keep_opening = false;             // crack: keep the opening fields on the plane
+};
+
+struct InhomogeneityRun {
+  ProblemSetup setup;  // with the formulation chosen
+  BoxBounds bounds;
+  InhomogeneitySolution solution;
+  InhomogeneityTensors tensors;
+  contribution::StageSeconds seconds;
+};
+
+struct CrackRun {
+  BoxBounds bounds;
+  std::array<SolveStatus, 3> load_cases{};
+  int conv_flag = 1;
+  CrackReductions reductions;
+  CrackTensors tensors;
+  contribution::StageSeconds seconds;
+  std::vector<double> opening;  // with keep_opening: (load case, component, j, i) over the N x N plane
+};
+
+// Both take the node table by value and release it as soon as the box or the
+// crack's sub-grid has been copied out, so the table and the solver's arrays
+// never coexist. Bad shapes throw contribution::InvalidProblem, a shortfall
+// of memory contribution::ResourceError.
+InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Progress& progress,
+                                   const RunOptions& options = {});
+CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& progress,
+                   const RunOptions& options = {});
+
+}  // namespace csolver
