@@ -73,7 +73,7 @@ InhomogeneityRun solve_inhomogeneity(ProblemSetup setup, NodeTable nodes, const 
 }
 
 CrackRun solve_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& progress, PlannerEffort effort,
-                     const fs::path& source) {
+                     const fs::path& source, PlanarKernel kernel) {
   CrackRun run;
   run.bounds = crack_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, true, source);
@@ -82,7 +82,7 @@ CrackRun solve_crack(const ProblemSetup& setup, NodeTable nodes, const Progress&
   nodes = NodeTable();
 
   PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, effort);
-  build_planar_kernel(setup, grid, conv);
+  build_planar_kernel(setup, grid, kernel, conv);
   progress.ready();
   CrackOperator op(grid, conv);
   BicgstabWorkspace work(grid.size() * CRACK_COMPONENTS);

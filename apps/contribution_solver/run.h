@@ -36,9 +36,11 @@ struct CrackRun {
 InhomogeneityRun solve_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Progress& progress,
                                      PlannerEffort effort = PlannerEffort::measure,
                                      const std::filesystem::path& source = "input.txt");
+// `kernel` picks the crack's radial functions (kernels/planar_radial.h).
 CrackRun solve_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& progress,
                      PlannerEffort effort = PlannerEffort::measure,
-                     const std::filesystem::path& source = "input.txt");
+                     const std::filesystem::path& source = "input.txt",
+                     PlanarKernel kernel = PlanarKernel::specified);
 
 // Progress lines on `out`, solver breakdowns on `err`.
 Progress console_progress(std::FILE* out, std::FILE* err);
