@@ -36,7 +36,7 @@ constexpr Reference REFERENCES[] = {
 };
 
 // Relative 2e-15, about ten units in the last place (the evaluation measures
-// within 5e-16), with an absolute floor of 1e-16 a(0), the rounding of the
+// within 5.5e-16), with an absolute floor of 1e-16 a(0), the rounding of the
 // quadrature's terms, which only the zero of a needs.
 TEST(PlanarRadial, ExactMatchesHighPrecisionValuesAtEveryDistance) {
   for (const Reference& r : REFERENCES) {
