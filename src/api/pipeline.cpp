@@ -103,7 +103,7 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
 
   const auto kernel_start = std::chrono::steady_clock::now();
   PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, options.effort, options.threads);
-  build_planar_kernel(setup, grid, conv);
+  build_planar_kernel(setup, grid, options.kernel, conv);
   run.seconds.kernel = seconds_since(kernel_start);
   progress.ready();
 

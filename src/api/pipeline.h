@@ -22,7 +22,7 @@ struct RunOptions {
   PlannerEffort effort = PlannerEffort::measure;
   int threads = 0;                       // 0: all OpenMP threads
   std::size_t machine_memory_bytes = 0;  // 0: no memory check
-  contribution::PlanarKernel kernel = contribution::PlanarKernel::specified;
+  PlanarKernel kernel = PlanarKernel::specified;  // the crack's traction kernel
   bool keep_opening = false;             // crack: keep the opening fields on the plane
 };
 

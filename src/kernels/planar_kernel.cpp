@@ -1,5 +1,6 @@
 #include "kernels/planar_kernel.h"
 
+#include "kernels/planar_radial.h"
 #include "kernels/special_functions.h"
 
 #include <cmath>
@@ -9,11 +10,6 @@ namespace csolver {
 namespace {
 // float(0.0001): the zero offset divides its zero difference by h times this.
 constexpr double ZERO_OFFSET_SCALE = 9.999999747378752e-05;
-// float(5.9): beyond it the asymptotic forms replace the Bessel expressions.
-constexpr double FAR_DISTANCE = 5.900000095367432;
-constexpr double FAR_A_DENOM = 12867.96364696168;   // close to 4096 pi
-constexpr double FAR_B_DENOM = 6433.981933593751;   // 2048 pi_f plus one ulp
-constexpr double NEAR_DENOM = 10.026513238030574;   // 4 sqrt(2 pi_f)
 }  // namespace
 
 CrackGrid build_crack_grid(const NodeTable& nodes, const BoxBounds& bounds) {
@@ -33,27 +29,17 @@ CrackGrid build_crack_grid(const NodeTable& nodes, const BoxBounds& bounds) {
   return grid;
 }
 
-PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G0, double c_nu) {
+PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G0, double c_nu,
+                                        PlanarKernel kernel) {
   const double r = std::sqrt(dx * dx + dy * dy);
   const double rho = r / h;
-  const double z = rho * rho / 4;
   const bool zero = dx == 0 && dy == 0;
   const double direction_scale = zero ? h * ZERO_OFFSET_SCALE : r;
   const double ux = dx / direction_scale;
   const double uy = dy / direction_scale;
 
   const double g = exp_f(-rho * rho / 2) / TWO_PI_F;
-  double a, b;
-  if (std::fabs(rho) > FAR_DISTANCE) {
-    const double z35 = std::pow(z, 3.5);
-    a = -((256 * z + 288) * z - 75) / (FAR_A_DENOM * z35);
-    b = ((128 * z + 48) * z + 45) / (FAR_B_DENOM * z35);
-  } else {
-    const double i0 = bessel_i0(z);
-    const double i1 = bessel_i1(z);
-    a = exp_f(-z) * (rho * rho * i1 + (2 - rho * rho) * i0) / NEAR_DENOM;
-    b = exp_f(-z) * (i0 - i1) / NEAR_DENOM;
-  }
+  const auto [a, b] = planar_radial(kernel, rho);
   const double A = a / h;
   const double B = b / h;
   const double s = (G0 / 2) * (2 * c_nu - 1);
@@ -62,7 +48,8 @@ PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G
           c_nu * G0 * A, g};
 }
 
-void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PaddedConvolution& conv) {
+void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PlanarKernel kernel,
+                         PaddedConvolution& conv) {
   const std::int32_t nx = grid.bounds.nx;
   const std::int32_t ny = grid.bounds.ny;
   auto store = [&](int m, int n, const PlanarKernelValues& k, double k12_sign) {
@@ -83,7 +70,7 @@ void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, Padde
       const std::size_t at = static_cast<std::size_t>(m) + static_cast<std::size_t>(nx) * static_cast<std::size_t>(n);
       const PlanarKernelValues k = planar_kernel_values(grid.crack_x[at] - grid.crack_x[0],
                                                         grid.crack_y[at] - grid.crack_y[0], setup.h, setup.G0,
-                                                        setup.c_nu);
+                                                        setup.c_nu, kernel);
       store(m, n, k, 1.0);
       store(-m, -n, k, 1.0);
       if (m != 0 && n != 0) {

@@ -30,11 +30,13 @@ struct PlanarKernelValues {
 };
 
 // Kernel values for the in-plane offset (dx, dy); (0, 0) gives the
-// zero-offset values.
-PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G0, double c_nu);
+// zero-offset values. `kernel` picks the radial functions (planar_radial.h).
+PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G0, double c_nu,
+                                        PlanarKernel kernel);
 
 // Fills the five kernels of `conv` (K11, K12, K22, K33, KG) for every offset
 // of the sub-grid by the mirror rule, then transforms them.
-void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PaddedConvolution& conv);
+void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PlanarKernel kernel,
+                         PaddedConvolution& conv);
 
 }  // namespace csolver

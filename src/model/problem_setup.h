@@ -15,6 +15,15 @@ namespace csolver {
 // compliance: the field is a stress, the contrast is dS (E1 <= E0, pores).
 using contribution::Formulation;
 
+// The radial functions of the crack's traction kernel.
+// specified: the tabulated forms (single-precision constants, polynomial
+//   Bessel approximations, truncated large-distance forms beyond 5.9 grid
+//   steps). Their far form leaves a spurious local spring that grows against
+//   the operator as the grid is refined.
+// exact: the same functions to rounding error at every distance, so the
+//   opening converges at first order in h.
+using contribution::PlanarKernel;
+
 inline constexpr std::size_t FUNCTION_TEXT_LENGTH = 100;
 
 struct ProblemSetup {

@@ -1,6 +1,6 @@
 // The inhomogeneity branch end to end, against analytic elasticity and the
 // symmetries of the problem.
-#include "analytic.h"
+#include "support/analytic.h"
 #include "api/pipeline.h"
 #include "shapes/shapes.h"
 #include "support/problems.h"

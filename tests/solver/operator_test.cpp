@@ -117,7 +117,7 @@ TEST(CrackOperator, EqualsTheDirectSumOverNodePairs) {
       grid.crack_mask.push_back(i == 3 && j == 0 ? 0 : (i == 1 && j == 2 ? 2 : 1));
     }
   PaddedConvolution conv({nx, ny}, PLANAR_KERNELS, CRACK_COMPONENTS, PlannerEffort::estimate);
-  build_planar_kernel(setup, grid, conv);
+  build_planar_kernel(setup, grid, PlanarKernel::specified, conv);
   CrackOperator op(grid, conv);
   std::vector<double> x(3 * grid.size()), y(3 * grid.size());
   for (double& v : x) v = uniform(random);
@@ -128,7 +128,7 @@ TEST(CrackOperator, EqualsTheDirectSumOverNodePairs) {
   auto kernel = [&](int m, int n) {
     const std::size_t at = static_cast<std::size_t>(std::abs(m) + nx * std::abs(n));
     PlanarKernelValues k = planar_kernel_values(grid.crack_x[at] - grid.crack_x[0], grid.crack_y[at] - grid.crack_y[0],
-                                                setup.h, setup.G0, setup.c_nu);
+                                                setup.h, setup.G0, setup.c_nu, PlanarKernel::specified);
     if ((m < 0) != (n < 0) && m != 0 && n != 0) k.k12 = -k.k12;
     return k;
   };

@@ -31,8 +31,10 @@ class Program : public ::testing::Test {
 
   void write_input(const std::string& text) { std::ofstream(dir / "input.txt") << text; }
 
-  int run() {
-    const std::string command = "cd '" + dir.string() + "' && '" CONTRIBUTION_SOLVER "' > stdout.txt 2> stderr.txt";
+  int run(const std::string& environment = "") {
+    std::string command = "cd '" + dir.string() + "' && ";
+    command += environment;
+    command += " '" CONTRIBUTION_SOLVER "' > stdout.txt 2> stderr.txt";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
@@ -86,6 +88,27 @@ TEST_F(Program, CrackRunWritesTheCrackLayout) {
   ASSERT_EQ(report.size(), 36u);
   EXPECT_EQ(report[0], " Convergence correct.");
   EXPECT_EQ(report[17], " Maximal crack opening:");
+}
+
+// The crack kernel is the original one unless the environment asks for the
+// exact one; result.json names it, and an unknown name is refused.
+TEST_F(Program, CrackKernelFollowsTheEnvironment) {
+  write_input(shapes::input_text(shapes::crack_node_table(16, shapes::inside(shapes::PlanarEllipse{0.5, 0.5})), {},
+                                 true, "penny"));
+  ASSERT_EQ(run("env -u CONTRIBUTION_PLANAR_KERNEL"), 0) << read(dir / "stderr.txt");
+  const nlohmann::json specified = nlohmann::json::parse(read(dir / "result.json"));
+  EXPECT_EQ(specified["kernel"], "specified");
+  ASSERT_EQ(run("CONTRIBUTION_PLANAR_KERNEL=exact"), 0) << read(dir / "stderr.txt");
+  const nlohmann::json exact = nlohmann::json::parse(read(dir / "result.json"));
+  EXPECT_EQ(exact["kernel"], "exact");
+  // The exact far field is softer than the truncated one: more opening.
+  EXPECT_GT(exact["H_tensor"][2][2].get<double>(), specified["H_tensor"][2][2].get<double>());
+  const std::string report = read(dir / "result.txt");
+  EXPECT_EQ(run("CONTRIBUTION_PLANAR_KERNEL=Exact"), 2);
+  EXPECT_NE(read(dir / "stderr.txt").find("found CONTRIBUTION_PLANAR_KERNEL=Exact, expected 'specified' or 'exact'"),
+            std::string::npos)
+      << read(dir / "stderr.txt");
+  EXPECT_EQ(read(dir / "result.txt"), report);
 }
 
 // Results of an earlier run that a failed run must leave exactly as they were.

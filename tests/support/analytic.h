@@ -2,6 +2,7 @@
 // Analytic contribution tensors in the report's convention (Voigt, engineering
 // shear strain, not divided by any volume).
 #include <cmath>
+#include <numbers>
 
 namespace csolver::testing {
 
@@ -32,6 +33,33 @@ struct PennyTensor {
 // shear traction.
 inline PennyTensor penny_crack(double a, double E0, double n0) {
   return {16 * (1 - n0 * n0) * a * a * a / (3 * E0), 32 * (1 - n0 * n0) * a * a * a / (3 * (2 - n0) * E0)};
+}
+
+struct CrackTensor {
+  double H33, H44, H55;  // normal; shear along y (semi-axis b); shear along x (semi-axis a)
+};
+
+// The elliptical crack with semi-axes a (along x) >= b (along y), with the
+// complete elliptic integrals K(k), E(k), k^2 = 1 - b^2/a^2, by the
+// arithmetic-geometric mean.
+inline CrackTensor elliptical_crack(double a, double b, double E0, double n0) {
+  const double pi = std::numbers::pi;
+  const double k2 = 1 - b * b / (a * a), kp2 = 1 - k2;
+  const double base = 8 * pi * (1 - n0 * n0) * a * b * b / (3 * E0);
+  if (k2 < 1e-12) {
+    const PennyTensor penny = penny_crack(a, E0, n0);
+    return {penny.H33, penny.H44, penny.H44};
+  }
+  double an = 1, bn = std::sqrt(kp2), sum = k2 / 2, power = 1;
+  while (an - bn > 1e-15 * an) {
+    const double t = (an + bn) / 2, cn = (an - bn) / 2;
+    bn = std::sqrt(an * bn);
+    an = t;
+    sum += power * cn * cn;
+    power *= 2;
+  }
+  const double K = pi / (2 * an), E = K * (1 - sum);
+  return {base / E, base * k2 / ((k2 + n0 * kp2) * E - n0 * kp2 * K), base * k2 / ((k2 - n0) * E + n0 * kp2 * K)};
 }
 
 }  // namespace csolver::testing
