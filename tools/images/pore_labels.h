@@ -35,7 +35,8 @@ struct Labels {
 };
 
 // Labels the inside voxels of `mask`. Memory: the 4-byte label per voxel
-// plus 4 bytes per run of inside voxels along x (at most half the voxels);
+// plus 4 to 8 bytes (the table grows by doubling) per run of inside voxels
+// along x, of which there are at most half as many as voxels;
 // no recursion, so a pore of any size or shape is fine.
 Labels label_pores(const Mask& mask, Connectivity connectivity = Connectivity::twenty_six);
 
