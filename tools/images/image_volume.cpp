@@ -216,19 +216,6 @@ void write_tiff_stack(const fs::path& file, std::int32_t nx, std::int32_t ny, st
 }
 
 namespace {
-// Grid coordinate (ideal, in [-1, 1]) to the nearest voxel index along one
-// axis, or -1 outside the image.
-struct AxisMap {
-  double centre = 0;  // (n - 1)/2 in voxel units
-  double scale = 0;   // voxel units per unit of grid coordinate
-  std::int32_t n = 0;
-
-  std::int32_t voxel(double x) const {
-    const double t = std::floor(centre + x * scale + 0.5);
-    return t < 0 || t >= n ? -1 : static_cast<std::int32_t>(t);
-  }
-};
-
 std::array<AxisMap, 3> axis_maps(const std::array<std::int32_t, 3>& n, const Placement& p, int rank) {
   if (!(p.fill > 0)) throw ImageError("--fill must be positive");
   double longest = 0;
@@ -246,8 +233,12 @@ std::array<AxisMap, 3> axis_maps(const std::array<std::int32_t, 3>& n, const Pla
 }
 }  // namespace
 
+std::array<AxisMap, 3> volume_axis_maps(const Mask& mask, const Placement& placement) {
+  return axis_maps({mask.nx, mask.ny, mask.nz}, placement, 3);
+}
+
 shapes::Indicator volume_indicator(const Mask& mask, const Placement& placement) {
-  const auto maps = axis_maps({mask.nx, mask.ny, mask.nz}, placement, 3);
+  const auto maps = volume_axis_maps(mask, placement);
   // The mask is captured by reference: it can be gigabytes, and the caller
   // keeps it while the grid is filled.
   return [&mask, maps](const shapes::Point& p) {

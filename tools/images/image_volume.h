@@ -7,6 +7,7 @@
 #include "shapes/shapes.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -66,6 +67,22 @@ struct Placement {
   std::array<double, 3> voxel_size{1, 1, 1};
   double fill = 1;
 };
+
+// Grid coordinate (ideal, in [-1, 1]) to the nearest voxel index along one
+// axis, or -1 outside the image: the one rule by which every image is sampled.
+struct AxisMap {
+  double centre = 0;  // (n - 1)/2 in voxel units
+  double scale = 0;   // voxel units per unit of grid coordinate
+  std::int32_t n = 0;
+
+  std::int32_t voxel(double x) const {
+    const double t = std::floor(centre + x * scale + 0.5);
+    return t < 0 || t >= n ? -1 : static_cast<std::int32_t>(t);
+  }
+};
+
+// The three axis maps of a 3-D image under a placement.
+std::array<AxisMap, 3> volume_axis_maps(const Mask& mask, const Placement& placement);
 
 // Nearest-voxel membership at grid points (ideal coordinates in [-1, 1]).
 shapes::Indicator volume_indicator(const Mask& mask, const Placement& placement);
