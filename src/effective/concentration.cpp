@@ -10,6 +10,7 @@
 // diag(1, 1, 1, 2, 2, 2); hence dS_t = W^-1 dS and dC_t = dC W.
 #include "effective/algebra.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
