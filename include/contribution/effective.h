@@ -30,18 +30,14 @@
 // Bad input (a non-finite entry, a negative weight, volume fractions summing
 // to 1 or more where a scheme needs less, materials outside E > 0,
 // -1 < nu < 0.5, a singular matrix) throws std::invalid_argument.
-#include <array>
+#include "contribution/types.h"
+
 #include <vector>
 
 namespace contribution::effective {
 
-using Tensor6 = std::array<std::array<double, 6>, 6>;  // [row][column], standard order
-
-// An isotropic material by Young's modulus and Poisson's ratio.
-struct Material {
-  double E = 1;
-  double nu = 0.3;
-};
+using contribution::Material;
+using contribution::Tensor6;  // here always in the standard order
 
 // Bulk and shear modulus with the Young's modulus and Poisson's ratio they
 // imply.

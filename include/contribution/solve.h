@@ -93,12 +93,14 @@ struct InhomogeneityResult {
   ShearOrder shear_order = ShearOrder::yz_xz_xy;
   Tensor6 H{};  // compliance contribution tensor, per unit volume of the inhomogeneity
   Tensor6 N{};  // stiffness contribution tensor
-  // Row = load case, column = component, both in the solver's component order
-  // (11, 22, 33, 12, 13, 23 under compliance; 11, 22, 33, 23, 13, 12 under
-  // stiffness), tensor shear components: the mean over the inhomogeneity's
-  // nodes of the field (stress under compliance, strain under stiffness) for
-  // a unit value of one component; entries below 1e-6 in magnitude are zero,
-  // as the report prints them.
+  // The report's "Mean stress": row = load case, column = component, both in
+  // the solver's component order (11, 22, 33, 12, 13, 23 under compliance;
+  // 11, 22, 33, 23, 13, 12 under stiffness), tensor shear components; the mean
+  // over the inhomogeneity's nodes of the solved field for the unit right-hand
+  // side of one component. The field solved for is the contrast times the
+  // stress (or strain), so this is not the concentration tensor itself:
+  // contribution/effective.h turns it into one (docs/effective.md). Entries
+  // below 1e-6 in magnitude are zero, as the report prints them.
   Tensor6 mean_field{};
   std::array<LoadCaseStatus, 6> load_cases{};
   int conv_flag = 1;      // 1: every load case met tol before the iteration limit

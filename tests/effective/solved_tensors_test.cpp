@@ -4,7 +4,7 @@
 // right one in both formulations; a solved pore in Mori-Tanaka.
 #include "contribution/effective.h"
 
-#include "contribution_solver/run.h"
+#include "api/pipeline.h"
 #include "effective/eshelby_ellipsoid.h"
 #include "effective/support.h"
 #include "shapes/shapes.h"
@@ -39,8 +39,8 @@ std::unique_ptr<Solved> solve(const csolver::shapes::Ellipsoid& e, int grid, con
   const csolver::ProblemSetup setup = csolver::testing::make_setup(1, 0.3, inclusion.E, inclusion.nu, grid);
   auto s = std::make_unique<Solved>();
   s->inclusion = inclusion;
-  s->run = csolver::solve_inhomogeneity(setup, csolver::shapes::volume_node_table(grid, csolver::shapes::inside(e)),
-                                        csolver::testing::quiet(), csolver::PlannerEffort::estimate);
+  s->run = csolver::run_inhomogeneity(setup, csolver::shapes::volume_node_table(grid, csolver::shapes::inside(e)),
+                                      csolver::testing::quiet(), {csolver::PlannerEffort::estimate});
   s->eshelby = eshelby_ellipsoid(e.semi_axes, csolver::shapes::rotation(e.angles_degrees), 1, 0.3, inclusion.E,
                                  inclusion.nu);
   s->origin = fx::formulation_of(MATRIX, inclusion);
