@@ -1,0 +1,38 @@
+#include "cli/material_options.h"
+
+namespace csolver::cli {
+
+namespace {
+constexpr OptionRule MATERIAL_RULES[] = {
+    {"--E0", Kind::number, 1}, {"--n0", Kind::number, 1}, {"--E1", Kind::number, 1},
+    {"--n1", Kind::number, 1}, {"--tol", Kind::number, 1},
+};
+
+double poisson_ratio(Options& o, const std::string& name, double fallback) {
+  const double nu = o.number(name, fallback);
+  if (!(nu > -1 && nu < 0.5)) throw UsageError(name + " must lie between -1 and 0.5, got " + format_number(nu));
+  return nu;
+}
+}  // namespace
+
+std::span<const OptionRule> material_option_rules() { return MATERIAL_RULES; }
+
+MaterialOptions read_materials(Options& o) {
+  MaterialOptions m;
+  m.E0 = o.positive("--E0", 1);
+  m.n0 = poisson_ratio(o, "--n0", 0.3);
+  m.E1_given = o.has("--E1");
+  m.E1 = o.positive("--E1", m.E0);
+  m.n1 = poisson_ratio(o, "--n1", m.n0);
+  m.tol = o.positive("--tol", 1e-6);
+  return m;
+}
+
+void require_inhomogeneity_modulus(const MaterialOptions& m) {
+  if (!m.E1_given)
+    throw UsageError(
+        "an inhomogeneity needs --E1, its Young's modulus (for example --E1 10 for a stiff one, --E1 0.01 for a "
+        "soft one)");
+}
+
+}  // namespace csolver::cli
