@@ -6,8 +6,8 @@
 // Why not one Richardson step: the staircase boundary of a shape on the grid
 // makes the sequence noisy (a sphere's entries scatter by about 0.1 % around
 // their trend at M = 40), the order is not always one (a sphere converges
-// about as h^1.3 to h^2), sequences may cross the limit and turn back (the
-// shear entries of a soft oblate spheroid), and at strong contrast they are
+// about as h^1.3 to h^2), sequences may cross the limit and level off (H11
+// and H66 of a soft oblate spheroid), and at strong contrast they are
 // not even monotone at practical grids. So several models are fitted to all
 // levels by least squares and the bar is built from their fits:
 //
@@ -40,14 +40,18 @@
 //    bar covers every plausible model with its noise.
 // 5. Floor. However well the models agree, the error is at least a quarter
 //    of the distance the extrapolation moved from the finest level (Roache's
-//    safety factor 1.25 on an extrapolation, as the margin beyond it), and at
-//    least 64 units of rounding of the largest value.
+//    safety factor 1.25 on an extrapolation, as the margin beyond it), twice
+//    that distance when the free order stopped at an end of its range (his
+//    factor 3 for an order not confirmed), and at least 64 units of rounding
+//    of the largest value.
 // An entry that is exactly zero at every level (a symmetry zero) gives 0 +- 0.
 //
-// Measured on the program's own sequences (docs/study.md): the bar covered the
-// analytic value in 98 % of 306 cases (spheres at six contrasts, a soft
-// oblate spheroid, 3 to 17 levels); it is narrow when the levels span a
-// factor of 2.5 or more in h and number five or more.
+// Measured on the program's own sequences (docs/study.md): the bar held the
+// analytic value in 314 of 318 cases (spheres at six contrasts and a soft
+// oblate spheroid, 3 to 17 levels); it is narrow when five or more levels
+// span a factor of 2.5 or more in h. It cannot see a limit the sequence has
+// not begun to approach: an entry that overshoots and levels off looks
+// converged.
 //
 // Bad input (fewer than three levels, sizes that differ, steps that are not
 // positive, finite and strictly decreasing from the coarsest to the finest
