@@ -30,7 +30,6 @@ struct Levels {
   Eigen::VectorXd s;        // h / h_coarsest, so that every column of a fit is of order one
   Eigen::VectorXd values;
   Eigen::VectorXd sqrt_w;   // square roots of the weights (h_L / h_i)^2
-  double scale = 1;         // h of the coarsest level
 };
 
 struct LinearFit {
@@ -167,13 +166,12 @@ Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double
   }
 
   Levels levels;
-  levels.scale = h.front();
   levels.s.resize(static_cast<Eigen::Index>(L));
   levels.values.resize(static_cast<Eigen::Index>(L));
   levels.sqrt_w.resize(static_cast<Eigen::Index>(L));
   for (std::size_t i = 0; i < L; ++i) {
     const auto e = static_cast<Eigen::Index>(i);
-    levels.s(e) = h[i] / levels.scale;
+    levels.s(e) = h[i] / h.front();
     levels.values(e) = values[i];
     levels.sqrt_w(e) = h.back() / h[i];
   }
