@@ -56,6 +56,7 @@
 // Bad input (fewer than three levels, sizes that differ, steps that are not
 // positive, finite and strictly decreasing from the coarsest to the finest
 // level, non-finite values) throws std::invalid_argument.
+#include "contribution/solve.h"
 #include "contribution/types.h"
 
 #include <vector>
@@ -76,7 +77,12 @@ struct ModelFit {
   int parameters = 2;     // 2, or 3 (the free order counts as 2 when p sits at an end of its range)
   double residual_rms = 0;  // sqrt(RSS / (L - parameters)) in units of the finest level; 0 without degrees of freedom
   bool plausible = false;
+  // The fitted curve: limit + sum of coefficients[k] h^powers[k], for pictures.
+  std::vector<double> powers, coefficients;
 };
+
+// The model's fitted value at grid step h.
+double evaluate(const ModelFit& fit, double h);
 
 struct Extrapolation {
   double value = 0;  // the extrapolated limit T
@@ -100,5 +106,47 @@ struct TensorExtrapolation {
 };
 
 TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels);
+
+// ------------------------------------------------ a study through the solver --
+
+// One grid of a study.
+struct StudyLevel {
+  std::int32_t M = 0;
+  double h = 0;
+  Tensor6 H{}, N{};  // as the solver returns them (the result's shear order)
+  std::vector<LoadCaseStatus> load_cases;
+  int conv_flag = 1;
+  double elapsed_seconds = 0;
+};
+
+struct Study {
+  bool crack = false;
+  PlanarKernel kernel = PlanarKernel::exact;           // cracks
+  Formulation formulation = Formulation::compliance;  // inhomogeneities
+  ShearOrder shear_order = ShearOrder::yz_xz_xy;
+  std::vector<StudyLevel> levels;  // in the order solved: M increasing
+  bool extrapolated = false;       // three levels or more
+  TensorExtrapolation H, N;        // every entry of H and of N extrapolated to h = 0
+};
+
+// Levels must be at least 3 (the rule needs them), strictly increasing and
+// each at least 4 intervals; throws InvalidProblem naming what is wrong.
+void check_study_levels(const std::vector<std::int32_t>& M);
+
+// What a study reports while it runs. A level's own progress (and its
+// cancellation) goes through SolveOptions::progress.
+struct StudyObserver {
+  std::function<void(std::int32_t M)> level_started;
+  std::function<void(const Study&)> level_finished;  // the study so far, extrapolated once it can be
+};
+
+// Solves the problem that `at_level` gives for each M, in order, and
+// extrapolates H and N. A cancelled level throws Cancelled; the levels
+// finished before it were reported through level_finished.
+Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int32_t M)>& at_level,
+                              const std::vector<std::int32_t>& M, const SolveOptions& options = {},
+                              const StudyObserver& observer = {});
+Study run_crack_study(const std::function<CrackProblem(std::int32_t M)>& at_level, const std::vector<std::int32_t>& M,
+                      const SolveOptions& options = {}, const StudyObserver& observer = {});
 
 }  // namespace contribution

@@ -69,12 +69,19 @@ struct Candidate {
   double rss = 0, amplification = 0;
 };
 
-Candidate candidate(RefinementModel model, const LinearFit& linear, double order, int parameters) {
+// The fits run in s = h / h_coarsest; the curve is reported in h itself.
+Candidate candidate(RefinementModel model, const LinearFit& linear, double order, int parameters,
+                    std::initializer_list<double> powers, double h_coarsest) {
   Candidate c;
   c.fit.model = model;
   c.fit.limit = linear.limit;
   c.fit.order = order;
   c.fit.parameters = parameters;
+  Eigen::Index k = 1;
+  for (double p : powers) {
+    c.fit.powers.push_back(p);
+    c.fit.coefficients.push_back(linear.coefficients(k++) / std::pow(h_coarsest, p));
+  }
   c.rss = linear.rss;
   c.amplification = linear.amplification;
   return c;
@@ -154,6 +161,12 @@ const char* describe(RefinementModel model) {
   return "?";
 }
 
+double evaluate(const ModelFit& fit, double h) {
+  double value = fit.limit;
+  for (std::size_t k = 0; k < fit.powers.size(); ++k) value += fit.coefficients[k] * std::pow(h, fit.powers[k]);
+  return value;
+}
+
 Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double>& values) {
   check_levels(h, values);
   Extrapolation result;
@@ -178,10 +191,11 @@ Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double
 
   const FreeOrderFit free = fit_free_order(levels);
   std::vector<Candidate> candidates = {
-      candidate(RefinementModel::first_order, fit_columns(levels, columns_of(levels, {1.0})), 1, 2),
-      candidate(RefinementModel::second_order, fit_columns(levels, columns_of(levels, {2.0})), 2, 2),
-      candidate(RefinementModel::free_order, free.fit, free.order, free.at_bound ? 2 : 3),
-      candidate(RefinementModel::two_term, fit_columns(levels, columns_of(levels, {1.0, 2.0})), 1, 3),
+      candidate(RefinementModel::first_order, fit_columns(levels, columns_of(levels, {1.0})), 1, 2, {1.0}, h.front()),
+      candidate(RefinementModel::second_order, fit_columns(levels, columns_of(levels, {2.0})), 2, 2, {2.0}, h.front()),
+      candidate(RefinementModel::free_order, free.fit, free.order, free.at_bound ? 2 : 3, {free.order}, h.front()),
+      candidate(RefinementModel::two_term, fit_columns(levels, columns_of(levels, {1.0, 2.0})), 1, 3, {1.0, 2.0},
+                h.front()),
   };
   const double rounding = ROUNDING_UNITS * std::numeric_limits<double>::epsilon() * largest;
   bool trend = false;

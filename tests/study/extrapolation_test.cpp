@@ -99,6 +99,10 @@ TEST(Extrapolate, ReportsEachModelAndWhichArePlausible) {
   EXPECT_NEAR(e.models[2].order, 1.4, 1e-4);
   EXPECT_GT(e.models[0].residual_rms, 1e3 * e.models[2].residual_rms);
   EXPECT_STREQ(describe(RefinementModel::free_order), "T + A h^p");
+  // The reported curve passes through the clean levels it was fitted to.
+  const std::vector<double> clean = sequence(h, 2.0, 1.0, 1.4, 0, 0);
+  for (std::size_t i = 0; i < h.size(); ++i) EXPECT_NEAR(evaluate(e.models[2], h[i]), clean[i], 1e-9) << i;
+  EXPECT_EQ(evaluate(e.models[2], 0.0), e.models[2].limit);
 
   const Extrapolation first = extrapolate(h, sequence(h, 2.0, -0.3, 1.0, 0, 0));
   for (const ModelFit& m : first.models) {
