@@ -29,6 +29,7 @@ from . import _contribution as _c
 
 Cancelled = _c.Cancelled
 ResourceError = _c.ResourceError
+Cancelled.__module__ = ResourceError.__module__ = "contribution"
 
 
 class Material(NamedTuple):

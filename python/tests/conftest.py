@@ -14,7 +14,7 @@ import contribution
 
 def _build_dir() -> pathlib.Path:
     if "CONTRIBUTION_BUILD_DIR" in os.environ:
-        return pathlib.Path(os.environ["CONTRIBUTION_BUILD_DIR"])
+        return pathlib.Path(os.environ["CONTRIBUTION_BUILD_DIR"]).resolve()
     # build/python/contribution/__init__.py
     return pathlib.Path(contribution.__file__).resolve().parents[2]
 
