@@ -23,9 +23,15 @@ is drawn for comparison:
 """
 
 import argparse
+import os
 import time
 
-import matplotlib
+# Before the extension loads OpenMP: threads that sleep rather than spin while
+# they wait, which keeps these small solves quick on a machine busy with other
+# work (docs/python.md, "OpenMP on a busy machine").
+os.environ.setdefault("OMP_WAIT_POLICY", "passive")
+
+import matplotlib  # noqa: E402
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402

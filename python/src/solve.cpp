@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -90,10 +91,21 @@ contribution::SolveOptions solve_options(int threads, bool measure_plans, std::s
   return options;
 }
 
+// Whether this thread is inside a solve: one started from a progress callback
+// would wait for the lock its own thread holds. (One flag for every
+// instantiation of run_released.)
+thread_local bool solving = false;
+
 // Runs `solve` without the GIL; a cancellation caused by a Python error
 // raises that error.
 template <class Solve>
 auto run_released(Solve&& solve, const Interruption& interruption) {
+  if (solving) throw std::runtime_error("a solve cannot be started from a progress callback of another solve");
+  struct Flag {
+    bool& flag;
+    explicit Flag(bool& f) : flag(f) { flag = true; }
+    ~Flag() { flag = false; }
+  } in_solve(solving);
   try {
     py::gil_scoped_release release;
     const std::lock_guard<std::mutex> lock(solve_mutex());

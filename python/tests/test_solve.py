@@ -185,6 +185,12 @@ def test_progress_returning_false_cancels_and_an_exception_propagates():
 
     with pytest.raises(ZeroDivisionError, match="from the callback"):
         cs.solve_inhomogeneity(cs.shapes.sphere(10), 1, 0.3, 3, 0.3, progress=fail)
+
+    def solve_again(event):
+        cs.solve_crack(cs.shapes.penny(8), 1, 0.3)
+
+    with pytest.raises(RuntimeError, match="cannot be started from a progress callback"):
+        cs.solve_inhomogeneity(cs.shapes.sphere(8), 1, 0.3, 3, 0.3, progress=solve_again)
     # The module is usable afterwards.
     assert cs.solve_inhomogeneity(cs.shapes.sphere(8), 1, 0.3, 3, 0.3).converged
 
