@@ -18,8 +18,8 @@ shapes symmetric about the origin give symmetric node sets.
 
 Lengths are in grid units: the cube has side 2. Angles are in degrees; a
 volume shape turned by angles (ax, ay, az) is rotated about x, then y, then z.
-Planar cracks lie in the plane k = 0 (z = -1) of input.txt, which the crack
-plane arrays stand for.
+A planar crack's (N, N) array is its plane: contribution_input writes it as
+the first plane of nodes, z = -1 (the program's "plane k = 1", counted from 1).
 
 For several grids of one shape (a convergence study, an image read once) use
 define(), which returns a Shape with .flags(M).
