@@ -11,6 +11,8 @@ Modules:
                             same code as the contribution_input program
     contribution.effective  non-interaction and Mori-Tanaka schemes,
                             concentration tensors, isotropic projections
+    contribution.study      grid-refinement studies: tensors extrapolated to
+                            h = 0 with error bars (also contribution.study())
 
 Grid and tensor conventions: see solve_inhomogeneity, InhomogeneityResult and
 docs/python.md.
@@ -20,9 +22,10 @@ from ._solve import (Box, Cancelled, CrackResult, InhomogeneityResult, LoadCase,
                      ResourceError, grid_step, node_coordinates, solve_crack, solve_inhomogeneity)
 from . import effective, shapes
 from .shapes import ImageError
+from .study import StudyLevel, StudyResult, study
 
 __all__ = [
     "solve_inhomogeneity", "solve_crack", "InhomogeneityResult", "CrackResult", "LoadCase", "Box",
     "ProgressEvent", "Material", "Cancelled", "ResourceError", "ImageError", "grid_step", "node_coordinates",
-    "shapes", "effective",
+    "shapes", "effective", "study", "StudyResult", "StudyLevel",
 ]

@@ -6,6 +6,7 @@
 #include "bindings.h"
 
 #include "contribution/solve.h"
+#include "contribution/study.h"
 #include "system/memory.h"
 
 #include <pybind11/stl.h>
@@ -226,9 +227,97 @@ py::dict solve_crack(const py::array_t<std::int32_t>& flags, double E0, double n
   return d;
 }
 
+py::dict extrapolation_dict(const contribution::TensorExtrapolation& e) {
+  py::dict d;
+  d["value"] = to_numpy(e.value);
+  d["error"] = to_numpy(e.error);
+  d["order"] = to_numpy(e.order);
+  d["dominant_order"] = e.dominant_order;
+  return d;
+}
+
+// A study over the library's study driver: `at_level(M)` (Python) gives the
+// flags of each level; it is called with the GIL taken back, the solves run
+// without it. `on_level(levels_so_far)` reports each finished level.
+py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>& levels, bool crack, double E0,
+                   double n0, double E1, double n1, double tol, bool exact_kernel, int threads, bool measure_plans,
+                   std::size_t memory_bytes, const py::object& forward, const py::object& on_level) {
+  Interruption interruption;
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  options.progress = progress_into_python(&forward, &interruption);
+  auto flags_at = [&](std::int32_t M) {
+    py::gil_scoped_acquire gil;
+    const py::array_t<std::int32_t> flags = at_level(M);
+    const int rank = crack ? 2 : 3;
+    if (flags.ndim() != rank || flags.shape(0) != M + 1)
+      throw py::value_error("the shape function gave an array of shape " + std::string(py::str(py::object(flags.attr("shape")))) +
+                            " for M = " + std::to_string(M) + ", expected " + std::to_string(rank) + " axes of " +
+                            std::to_string(M + 1) + " nodes");
+    return flags_x_fastest(flags, rank);
+  };
+  contribution::StudyObserver observer;
+  observer.level_finished = [&](const contribution::Study& study) {
+    if (on_level.is_none()) return;
+    py::gil_scoped_acquire gil;
+    on_level(study.levels.back().M);
+  };
+  const contribution::Study study = run_released(
+      [&] {
+        if (crack)
+          return contribution::run_crack_study(
+              [&](std::int32_t M) {
+                contribution::CrackProblem p;
+                p.matrix = {E0, n0};
+                p.nodes_per_axis = M + 1;
+                p.flags = flags_at(M);
+                p.tol = tol;
+                p.kernel = exact_kernel ? contribution::PlanarKernel::exact : contribution::PlanarKernel::specified;
+                return p;
+              },
+              levels, options, observer);
+        return contribution::run_inhomogeneity_study(
+            [&](std::int32_t M) {
+              contribution::InhomogeneityProblem p;
+              p.matrix = {E0, n0};
+              p.inhomogeneity = {E1, n1};
+              p.nodes_per_axis = M + 1;
+              p.flags = flags_at(M);
+              p.tol = tol;
+              return p;
+            },
+            levels, options, observer);
+      },
+      interruption);
+
+  py::list level_list;
+  for (const contribution::StudyLevel& level : study.levels) {
+    py::dict l;
+    l["M"] = level.M;
+    l["h"] = level.h;
+    l["H"] = to_numpy(level.H);
+    l["N"] = to_numpy(level.N);
+    py::list cases;
+    for (const contribution::LoadCaseStatus& s : level.load_cases) cases.append(load_case_tuple(s));
+    l["load_cases"] = cases;
+    l["conv_flag"] = level.conv_flag;
+    l["elapsed_seconds"] = level.elapsed_seconds;
+    level_list.append(l);
+  }
+  py::dict d;
+  d["levels"] = level_list;
+  d["formulation"] = crack ? "crack" : study.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
+  d["shear_order"] = study.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
+  d["H"] = extrapolation_dict(study.H);
+  d["N"] = extrapolation_dict(study.N);
+  return d;
+}
+
 }  // namespace
 
 void bind_solve(py::module_& m) {
+  m.def("run_study", &run_study, py::arg("at_level"), py::arg("levels"), py::arg("crack"), py::arg("E0"),
+        py::arg("n0"), py::arg("E1"), py::arg("n1"), py::arg("tol"), py::arg("exact_kernel"), py::arg("threads"),
+        py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"), py::arg("on_level"));
   m.def("solve_inhomogeneity", &solve_inhomogeneity, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("E1"),
         py::arg("n1"), py::arg("tol"), py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"),
         py::arg("forward"));
