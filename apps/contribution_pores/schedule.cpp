@@ -33,8 +33,10 @@ void Recorder::record(const PoreResult& r, int rank) {
                               : r.conv_flag == 1              ? std::string("converged")
                                                               : std::string("NOT converged");
   const std::string where = rank > 0 ? " (rank " + std::to_string(rank) + ")" : "";
+  // Counted over the whole population, so that a resumed run goes on counting.
+  const std::size_t total = slots_.size(), overall = total - to_solve_ + done_;
   std::fprintf(out_, " [%*zu/%zu] pore %u: %lld voxels, M %d, %.2f s, %s%s; elapsed %s, about %s left\n",
-               static_cast<int>(std::to_string(to_solve_).size()), done_, to_solve_, r.label,
+               static_cast<int>(std::to_string(total).size()), overall, total, r.label,
                static_cast<long long>(population_.selection.kept.at(r.index).voxels), r.M, r.seconds, outcome.c_str(),
                where.c_str(), duration(elapsed).c_str(), duration(left).c_str());
   std::fflush(out_);

@@ -15,13 +15,14 @@ namespace csolver::pores {
 
 class Recorder {
  public:
+  // `to_solve` pores are left of the population; the others came from the journal.
   Recorder(std::FILE* out, JournalWriter& journal, const Population& population, std::vector<std::optional<PoreResult>>& slots,
            std::size_t to_solve);
 
   // Journals a finished pore (solved or failed), fills its slot and prints
   // its line; `rank` is the process that solved it (0 for a serial run).
   void record(const PoreResult& result, int rank);
-  std::size_t done() const { return done_; }
+  std::size_t done() const { return done_; }  // in this session
 
  private:
   std::FILE* out_;
