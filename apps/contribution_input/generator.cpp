@@ -133,11 +133,11 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
     std::fprintf(out, " warning: this machine has %s; the program will refuse this run\n", mebibytes(physical_memory_bytes()).c_str());
 
   if (const std::optional<std::string> png = o.text("--preview")) {
-    const preview::Picture pic = spec.crack ? preview::crack_plane(nodes) : preview::volume_slices(nodes);
+    const drawing::RasterFigure picture = spec.crack ? preview::crack_plane(nodes) : preview::volume_slices(nodes);
     const fs::path png_path = with_parent(*png);
     fs::create_directories(png_path.parent_path(), error);
     if (error) throw OutputError("cannot create the directory " + png_path.parent_path().string() + ": " + error.message());
-    write_file_atomically(png_path, preview::encode_png(pic.width, pic.height, pic.pixels));
+    write_file_atomically(png_path, drawing::rasters_png(picture));
     std::fprintf(out, " preview: %s (%s)\n", png->c_str(),
                  spec.crack ? "crack plane k = 1, y up" : "mid-slices xy | xz | yz, second axis up");
   }

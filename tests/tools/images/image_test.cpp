@@ -3,14 +3,12 @@
 #include "tools/tool_test_support.h"
 
 #include "images/image_volume.h"
-#include "contribution_input/preview.h"
 #include "shapes/shapes.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <zlib.h>
 
 namespace csolver {
 namespace {
@@ -106,45 +104,6 @@ TEST(RawVolume, ReadsEverySampleTypeWithHeaderAndByteOrder) {
     ASSERT_EQ(mask.inside.size(), values.size()) << t.name;
     for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(mask.inside[i], values[i] >= 5 ? 1 : 0) << t.name << " sample " << i;
   }
-}
-
-// The preview decodes to the flags: CRCs, zlib stream and pixel values.
-TEST(Preview, PngHoldsTheCrackPlane) {
-  const NodeTable nodes = shapes::crack_node_table(10, shapes::inside(shapes::PlanarEllipse{0.6, 0.3, 0, 0, 0}));
-  const preview::Picture pic = preview::crack_plane(nodes);
-  const std::string png = preview::encode_png(pic.width, pic.height, pic.pixels);
-  ASSERT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-  std::size_t at = 8;
-  std::string idat;
-  auto u32 = [&png](std::size_t p) {
-    return (std::uint32_t(std::uint8_t(png[p])) << 24) | (std::uint32_t(std::uint8_t(png[p + 1])) << 16) |
-           (std::uint32_t(std::uint8_t(png[p + 2])) << 8) | std::uint32_t(std::uint8_t(png[p + 3]));
-  };
-  while (at < png.size()) {
-    const std::uint32_t length = u32(at);
-    const std::string type = png.substr(at + 4, 4);
-    const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(png.data() + at + 4), length + 4));
-    EXPECT_EQ(u32(at + 8 + length), crc) << type;
-    if (type == "IHDR") {
-      EXPECT_EQ(u32(at + 8), static_cast<std::uint32_t>(pic.width));
-      EXPECT_EQ(u32(at + 12), static_cast<std::uint32_t>(pic.height));
-    }
-    if (type == "IDAT") idat += png.substr(at + 8, length);
-    at += 12 + length;
-  }
-  std::vector<std::uint8_t> raw(static_cast<std::size_t>(pic.width + 1) * static_cast<std::size_t>(pic.height));
-  uLongf raw_size = static_cast<uLongf>(raw.size());
-  ASSERT_EQ(uncompress(raw.data(), &raw_size, reinterpret_cast<const Bytef*>(idat.data()), static_cast<uLong>(idat.size())), Z_OK);
-  ASSERT_EQ(raw_size, raw.size());
-  // Node (i, j) of the plane covers a square of pixels; j grows upwards.
-  const std::int32_t scale = pic.width / nodes.N;
-  for (std::int32_t j = 0; j < nodes.N; ++j)
-    for (std::int32_t i = 0; i < nodes.N; ++i) {
-      const std::size_t row = static_cast<std::size_t>((nodes.N - 1 - j) * scale + scale / 2);
-      const std::size_t column = static_cast<std::size_t>(i * scale + scale / 2);
-      const bool bright = raw[row * static_cast<std::size_t>(pic.width + 1) + 1 + column] > 128;
-      EXPECT_EQ(bright, nodes.node_flag[nodes.index(i, j, 0)] == 1) << i << ", " << j;
-    }
 }
 
 }  // namespace

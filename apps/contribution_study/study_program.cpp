@@ -1,0 +1,235 @@
+#include "contribution_study/study_program.h"
+
+#include "cli/material_options.h"
+#include "cli/shape_options.h"
+#include "contribution/study.h"
+#include "contribution_study/study_files.h"
+#include "files/atomic_file.h"
+#include "images/image_volume.h"
+#include "system/memory.h"
+
+#include <atomic>
+#include <charconv>
+#include <csignal>
+#include <filesystem>
+#include <iterator>
+#include <set>
+
+namespace csolver::study_tool {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using cli::UsageError;
+
+constexpr cli::OptionRule STUDY_RULES[] = {
+    {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
+    {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
+};
+const std::set<std::string> COMMON = {"--M", "--kernel", "--threads", "--text", "-o", "--crack",
+                                      "--E0", "--n0", "--E1", "--n1", "--tol"};
+
+// Set by the first SIGINT or SIGTERM; the next iteration of the solve sees it
+// and stops. A second signal ends the program at once (its files are
+// written atomically, so none is left half-written).
+volatile std::sig_atomic_t stop_requested = 0;
+
+extern "C" void on_stop_signal(int signal_number) {
+  stop_requested = signal_number;
+  std::signal(signal_number, SIG_DFL);
+}
+
+// "24,32,48" (blanks allowed after commas) into increasing whole levels.
+std::vector<std::int32_t> parse_levels(const std::string& text) {
+  std::vector<std::int32_t> levels;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    std::size_t comma = text.find(',', pos);
+    if (comma == std::string::npos) comma = text.size();
+    std::string item = text.substr(pos, comma - pos);
+    item.erase(0, item.find_first_not_of(' '));
+    item.erase(item.find_last_not_of(' ') + 1);
+    std::int32_t value = 0;
+    const auto result = std::from_chars(item.data(), item.data() + item.size(), value);
+    if (item.empty() || result.ec != std::errc() || result.ptr != item.data() + item.size())
+      throw UsageError("--M takes a comma-separated list of whole numbers of intervals, e.g. --M 32,48,64,96,128; got '" +
+                       text + "'");
+    levels.push_back(value);
+    pos = comma + 1;
+  }
+  try {
+    contribution::check_study_levels(levels);
+  } catch (const contribution::InvalidProblem& e) {
+    throw UsageError(std::string("--M: ") + e.what());
+  }
+  for (std::int32_t M : levels)
+    if (M > 2000) throw UsageError("--M: found the level M = " + std::to_string(M) + ", expected M <= 2000");
+  return levels;
+}
+
+contribution::PlanarKernel parse_kernel(const std::optional<std::string>& text) {
+  if (!text || *text == "exact") return contribution::PlanarKernel::exact;
+  if (*text == "specified") return contribution::PlanarKernel::specified;
+  throw UsageError("--kernel takes 'exact' or 'specified', got '" + *text + "'");
+}
+
+void write_files(const fs::path& dir, const StudyDescription& d, const contribution::Study& study, bool complete) {
+  write_file_atomically(dir / "study.json", study_json(d, study, complete));
+  if (!complete) return;
+  write_file_atomically(dir / "study.txt", study_text(d, study));
+  write_file_atomically(dir / "study.png", study_png(d, study));
+}
+
+// One line per load case as it finishes; a level can take minutes.
+contribution::ProgressCallback progress_lines(std::FILE* out) {
+  return [out](const contribution::ProgressEvent& event) {
+    if (event.kind == contribution::ProgressEvent::Kind::load_case_finished) {
+      std::fprintf(out, "   load case %d: %d iterations%s\n", event.load_case, event.status->iterations,
+                   event.status->converged ? "" : " (not converged)");
+      std::fflush(out);
+    }
+    return stop_requested == 0;
+  };
+}
+
+int study(const cli::CommandLine& cl, std::FILE* out) {
+  const std::string subject = cl.positional.empty() ? "this shape" : "shape " + cl.positional[0];
+  cli::Options o(cl, subject);
+  const std::optional<std::string> levels_text = o.text("--M");
+  if (!levels_text) throw UsageError("give the grid levels, e.g. --M 32,48,64,96,128");
+  const std::vector<std::int32_t> levels = parse_levels(*levels_text);
+  const cli::MaterialOptions m = cli::read_materials(o);
+  const contribution::PlanarKernel kernel = parse_kernel(o.text("--kernel"));
+  const int threads = static_cast<int>(o.whole("--threads", 0, 0, 1024));
+  const bool crack_wanted = o.has("--crack");
+  const cli::ShapeSpec spec = cli::read_shape(cl, o, crack_wanted);
+  if (!spec.crack) cli::require_inhomogeneity_modulus(m);
+  if (!spec.crack && o.text("--kernel")) throw UsageError("--kernel applies to cracks only");
+  o.reject_unused(COMMON);
+
+  StudyDescription d{o.text("--text").value_or(spec.description), m.E0, m.n0, m.E1, m.n1, m.tol};
+  if (!spec.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
+  const fs::path dir = o.text("-o").value_or(".");
+  std::error_code error;
+  fs::create_directories(dir, error);
+  if (error) throw OutputError("cannot create the directory " + dir.string() + ": " + error.message());
+  probe_writable(dir);
+
+  std::string list;
+  for (std::int32_t M : levels) list += (list.empty() ? "" : ", ") + std::to_string(M);
+  std::fprintf(out, " study: %s\n levels: M = %s\n", d.text.c_str(), list.c_str());
+  contribution::SolveOptions options;
+  options.threads = threads;
+  options.machine_memory_bytes = physical_memory_bytes();
+  options.progress = progress_lines(out);
+  contribution::StudyObserver observer;
+  observer.level_started = [out](std::int32_t M) {
+    std::fprintf(out, " level M = %d (h = %.6g)\n", M, contribution::grid_step(M));
+    std::fflush(out);
+  };
+  // After each level the study so far is on disk: an interrupted study keeps it.
+  observer.level_finished = [&](const contribution::Study& s) {
+    write_files(dir, d, s, false);
+    std::fprintf(out, "   done in %.2f s\n", s.levels.back().elapsed_seconds);
+  };
+
+  std::signal(SIGINT, on_stop_signal);
+  std::signal(SIGTERM, on_stop_signal);
+  contribution::Study result;
+  try {
+    result = spec.crack
+                 ? contribution::run_crack_study(
+                       [&](std::int32_t M) {
+                         contribution::CrackProblem p;
+                         p.matrix = {m.E0, m.n0};
+                         p.nodes_per_axis = M + 1;
+                         p.flags = cli::shape_flags(spec, M);
+                         p.tol = m.tol;
+                         p.kernel = kernel;
+                         return p;
+                       },
+                       levels, options, observer)
+                 : contribution::run_inhomogeneity_study(
+                       [&](std::int32_t M) {
+                         contribution::InhomogeneityProblem p;
+                         p.matrix = {m.E0, m.n0};
+                         p.inhomogeneity = {m.E1, m.n1};
+                         p.nodes_per_axis = M + 1;
+                         p.flags = cli::shape_flags(spec, M);
+                         p.tol = m.tol;
+                         return p;
+                       },
+                       levels, options, observer);
+  } catch (const contribution::Cancelled&) {
+    std::fprintf(out, "\n contribution_study: stopped by a signal; study.json keeps the levels finished before it\n");
+    return 128 + static_cast<int>(stop_requested);
+  }
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  write_files(dir, d, result, true);
+  std::fprintf(out, "\n%s\n wrote %s, study.txt and study.png\n", study_text(d, result).c_str(),
+               (dir / "study.json").string().c_str());
+  return 0;
+}
+
+}  // namespace
+
+std::string help_text() {
+  return std::string(R"(Usage: contribution_study SHAPE [shape options] --M M1,M2,M3,... [--E0 E] [--n0 N] [--E1 E]
+                          [--n1 N] [--tol T] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR]
+
+Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
+process and extrapolates every entry of the compliance and stiffness contribution
+tensors to h = 0, with an error bar from several fitted models (docs/study.md).
+Use five levels or more spanning a factor of 2 or more in h for a narrow bar.
+
+The shapes and images are those of contribution_input:
+
+)") + cli::shape_help() + R"(
+Problem:
+  --M LIST     grid levels, increasing, at least three, each >= 4 (e.g. 32,48,64,96,128)
+  --E0 E --n0 N   matrix material (default 1, 0.3)
+  --E1 E --n1 N   inhomogeneity material; --E1 is required for an inhomogeneity
+  --tol T      convergence tolerance (default 1e-6)
+  --kernel K   crack kernel: exact (default) or specified (the original program's)
+  --threads T  threads of the solver (default: all cores)
+  --text TEXT  the title (default: a description of the shape)
+  -o DIR       where study.json, study.txt and study.png go (default: here; created)
+
+After every level study.json is rewritten (atomically) with the levels so far, so
+a study stopped by Ctrl-C keeps them. Exit status: 0 done, 2 bad command line or
+image, 1 other failure, 130 interrupted.
+
+Example: contribution_study sphere --radius 0.5 --E1 10 --M 16,20,24,28,32,40,48 -o sphere-study
+)";
+}
+
+int run_study_program(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+  stop_requested = 0;
+  try {
+    std::vector<cli::OptionRule> rules(std::begin(STUDY_RULES), std::end(STUDY_RULES));
+    for (auto table : {cli::shape_option_rules(), cli::image_option_rules(), cli::material_option_rules()})
+      rules.insert(rules.end(), table.begin(), table.end());
+    const cli::CommandLine cl = cli::parse_command_line(args, rules);
+    if (cl.help) {
+      std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    return study(cl, out);
+  } catch (const UsageError& e) {
+    std::fprintf(err, "contribution_study: %s\nTry 'contribution_study --help'.\n", e.what());
+    return 2;
+  } catch (const image::ImageError& e) {
+    std::fprintf(err, "contribution_study: %s\n", e.what());
+    return 2;
+  } catch (const contribution::InvalidProblem& e) {
+    std::fprintf(err, "contribution_study: %s\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(err, "contribution_study: %s\n", e.what());
+    return 1;
+  }
+}
+
+}  // namespace csolver::study_tool

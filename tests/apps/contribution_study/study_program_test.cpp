@@ -1,0 +1,161 @@
+// contribution_study as a user runs it: bad command lines, the files of a
+// small study whose error bars must hold the analytic values, and a study
+// stopped by SIGINT that keeps its finished levels.
+#include "contribution_study/study_program.h"
+
+#include "support/analytic.h"
+#include "support/scratch.h"
+#include "tools/tool_test_support.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace csolver {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+struct Captured {
+  int status = 0;
+  std::string out, err;
+};
+
+Captured run_study(const std::vector<std::string>& args) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  Captured c;
+  c.status = study_tool::run_study_program(args, out, err);
+  c.out = testing::read_stream(out);
+  c.err = testing::read_stream(err);
+  return c;
+}
+
+struct BadStudy {
+  const char* name;
+  std::vector<std::string> args;
+  const char* message;
+};
+void PrintTo(const BadStudy& c, std::ostream* os) { *os << c.name; }
+
+class BadStudyCommandLine : public ::testing::TestWithParam<BadStudy> {};
+
+TEST_P(BadStudyCommandLine, FailsWithAMessageAndWritesNothing) {
+  const testing::ScratchDir dir(testing::current_test_name());
+  std::vector<std::string> args = GetParam().args;
+  args.push_back("-o");
+  args.push_back((dir.path() / "out").string());
+  const Captured c = run_study(args);
+  EXPECT_EQ(c.status, 2) << c.err;
+  EXPECT_NE(c.err.find(GetParam().message), std::string::npos) << c.err;
+  EXPECT_FALSE(fs::exists(dir.path() / "out"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BadStudyCommandLine,
+    ::testing::Values(
+        BadStudy{"no_levels", {"penny"}, "give the grid levels"},
+        BadStudy{"empty_list", {"penny", "--M", ""}, "comma-separated list"},
+        BadStudy{"not_a_number", {"penny", "--M", "16,2x,32"}, "comma-separated list"},
+        BadStudy{"unsorted", {"penny", "--M", "16,32,24"}, "expected the levels in increasing order"},
+        BadStudy{"repeated", {"penny", "--M", "16,24,24,32"}, "expected the levels in increasing order"},
+        BadStudy{"below_four", {"penny", "--M", "3,8,16"}, "found the level M = 3, expected M >= 4"},
+        BadStudy{"two_levels", {"penny", "--M", "16,32"}, "expected at least 3"},
+        BadStudy{"unknown_option", {"penny", "--M", "16,24,32", "--colour", "red"}, "unknown option '--colour'"},
+        BadStudy{"option_of_no_shape", {"penny", "--M", "16,24,32", "--power", "3"}, "does not apply to shape penny"},
+        BadStudy{"no_contrast", {"sphere", "--M", "8,12,16"}, "an inhomogeneity needs --E1"},
+        BadStudy{"kernel_of_a_volume", {"sphere", "--E1", "2", "--M", "8,12,16", "--kernel", "exact"}, "cracks only"},
+        BadStudy{"unknown_kernel", {"penny", "--M", "8,12,16", "--kernel", "Exact"}, "'exact' or 'specified'"},
+        BadStudy{"unreadable_image", {"tiff", "/nonexistent.tif", "--E1", "2", "--M", "8,12,16"}, "nonexistent"}),
+    [](const ::testing::TestParamInfo<BadStudy>& info) { return std::string(info.param.name); });
+
+void expect_covers(const json& extrapolated, std::size_t r, std::size_t c, double truth, const char* what) {
+  const double value = extrapolated["H_tensor"][r][c], error = extrapolated["H_error"][r][c];
+  EXPECT_LE(std::abs(value - truth), error) << what << ": " << value << " +- " << error << " against " << truth;
+  EXPECT_GT(error, 0.0) << what;
+}
+
+// Small studies already give bars that hold the analytic values: a stiff
+// sphere and a penny-shaped crack with the exact kernel.
+TEST(Study, ErrorBarsOfSmallStudiesHoldTheAnalyticValues) {
+  const testing::ScratchDir dir(testing::current_test_name());
+  const Captured sphere = run_study({"sphere", "--radius", "0.5", "--E1", "10", "--M", "10,12,14,16,20", "-o",
+                                     (dir.path() / "sphere").string()});
+  ASSERT_EQ(sphere.status, 0) << sphere.err;
+  const json s = json::parse(testing::read_text(dir.path() / "sphere" / "study.json"));
+  EXPECT_EQ(s["problem"], "inhomogeneity");
+  EXPECT_EQ(s["formulation"], "stiffness");
+  EXPECT_EQ(s["complete"], true);
+  ASSERT_EQ(s["levels"].size(), 5u);
+  EXPECT_EQ(s["levels"][4]["M"], 20);
+  EXPECT_EQ(s["levels"][4]["h"], 0.1f);
+  EXPECT_EQ(s["levels"][4]["iterations"].size(), 6u);
+  const testing::SphereTensor eshelby = testing::eshelby_sphere(1, 0.3, 10, 0.3);
+  expect_covers(s["extrapolated"], 0, 0, eshelby.H11, "sphere H11");
+  expect_covers(s["extrapolated"], 0, 1, eshelby.H12, "sphere H12");
+  // Shear order 12, 13, 23 under the stiffness formulation: H44 is the 12 pair.
+  expect_covers(s["extrapolated"], 3, 3, eshelby.H44, "sphere H44");
+  EXPECT_EQ(s["extrapolated"]["H_error"][0][3], 0.0);  // a symmetry zero stays exactly zero
+
+  const Captured penny = run_study({"penny", "--radius", "0.5", "--M", "16,20,24,28,32,40", "-o",
+                                    (dir.path() / "penny").string()});
+  ASSERT_EQ(penny.status, 0) << penny.err;
+  const json p = json::parse(testing::read_text(dir.path() / "penny" / "study.json"));
+  EXPECT_EQ(p["kernel"], "exact");
+  const testing::PennyTensor exact = testing::penny_crack(0.5, 1, 0.3);
+  expect_covers(p["extrapolated"], 2, 2, exact.H33, "penny H33");
+  expect_covers(p["extrapolated"], 3, 3, exact.H44, "penny H44");
+  // The table and the picture: one panel per nonzero main entry (H33, H44, H55).
+  const std::string table = testing::read_text(dir.path() / "penny" / "study.txt");
+  EXPECT_NE(table.find("Extrapolated to h = 0"), std::string::npos);
+  EXPECT_NE(penny.out.find(table.substr(0, 40)), std::string::npos);
+  cairo_surface_t* png = cairo_image_surface_create_from_png((dir.path() / "penny" / "study.png").c_str());
+  EXPECT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
+  EXPECT_EQ(cairo_image_surface_get_width(png), 1200);
+  EXPECT_EQ(cairo_image_surface_get_height(png), 440);
+  cairo_surface_destroy(png);
+}
+
+// SIGINT during a level: the program stops within an iteration, exits with
+// 130 and study.json holds the levels finished before, marked incomplete.
+TEST(Study, AnInterruptedStudyKeepsItsFinishedLevels) {
+  const testing::ScratchDir dir(testing::current_test_name());
+  const fs::path json_path = dir.path() / "study.json";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    execl(CONTRIBUTION_STUDY, CONTRIBUTION_STUDY, "sphere", "--E1", "0.2", "--threads", "1", "--M", "8,10,64", "-o",
+          dir.path().c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Two small levels, then one that takes far longer than this test waits.
+  for (int i = 0; i < 600; ++i) {
+    if (fs::exists(json_path) && json::parse(testing::read_text(json_path))["levels"].size() == 2) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const json s = json::parse(testing::read_text(json_path));
+  EXPECT_EQ(s["complete"], false);
+  ASSERT_EQ(s["levels"].size(), 2u);
+  EXPECT_EQ(s["levels"][1]["M"], 10);
+  EXPECT_TRUE(s["extrapolated"].is_null());
+  EXPECT_FALSE(fs::exists(dir.path() / "study.txt"));
+}
+
+}  // namespace
+}  // namespace csolver
