@@ -1,32 +1,29 @@
 #pragma once
 // pores.png: the image's three mid-slices (xy at the middle page, xz at the
-// middle row, yz at the middle column) with the kept pores coloured by label,
-// the dropped ones grey and the solid white. The one place the population
-// run draws.
+// middle row, yz at the middle column, the second axis up) with the kept
+// pores coloured by label, the dropped ones grey and the solid light grey.
+// The one place the population run draws.
 #include "contribution_pores/options.h"
 #include "contribution_pores/population.h"
+#include "drawing/raster_panels.h"
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace csolver::pores {
 
-// Cell values of a slice: SOLID, DROPPED, or FIRST_KEPT + (the kept pore's
-// colour number, its label cycling through `colours`).
+// Cell values: SOLID, DROPPED, or FIRST_KEPT + (label - 1) % colours for a
+// kept pore, so that neighbouring labels differ in colour.
 inline constexpr std::uint16_t SOLID = 0, DROPPED = 1, FIRST_KEPT = 2;
+inline constexpr std::size_t PORE_COLOURS = 20;
+inline constexpr drawing::Rgb SOLID_COLOUR{232, 232, 232};
+// A slice longer than this is drawn from every k-th voxel (nearest), so that
+// the picture of a large scan stays a few thousand pixels wide.
+inline constexpr std::int32_t LONGEST_PANEL_CELLS = 800;
 
-struct Slice {
-  std::string title;                 // "xy, z = 23"
-  std::int32_t width = 0, height = 0;
-  std::vector<std::uint16_t> cells;  // cells[v * width + u], v upwards
-};
+drawing::RasterFigure mid_slices(const Population& population);
 
-// The three mid-slices; kept pores take FIRST_KEPT + (label - 1) % colours.
-std::vector<Slice> mid_slices(const Population& population, std::size_t colours);
-
-// Writes DIR/pores.png when this build can draw; returns the words for the
-// console (", pores.png" or why there is none).
-std::string draw_pores_picture(const PoresOptions& options, const Population& population);
+// The PNG's bytes.
+std::string pores_picture(const Population& population);
 
 }  // namespace csolver::pores

@@ -122,8 +122,8 @@ void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, c
   write_file_atomically(o.dir / "pores.csv", pores_csv(p, results));
   write_file_atomically(o.dir / "pores.json", pores_json(o, p, results));
   write_file_atomically(o.dir / "effective.json", effective_json(o, effective));
-  const std::string picture = draw_pores_picture(o, p);
-  std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json%s\n", o.dir.string().c_str(), picture.c_str());
+  write_file_atomically(o.dir / "pores.png", pores_picture(p));
+  std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png\n", o.dir.string().c_str());
   const auto& nia = effective.nia.isotropic;
   const auto& mt = effective.mori_tanaka.isotropic;
   std::fprintf(out, " porosity %s; isotropic part: non-interaction E = %.6g, nu = %.6g; Mori-Tanaka E = %.6g, nu = %.6g\n",

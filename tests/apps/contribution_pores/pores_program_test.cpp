@@ -235,6 +235,8 @@ TEST_F(PoresProgram, PopulationStackPoresEqualTheSingleShapeRuns) {
       EXPECT_NEAR(product, r == c ? 1 : 0, 1e-13);
     }
 
+  EXPECT_EQ(testing::read_text(dir / "out" / "pores.png").substr(1, 3), "PNG");
+
   // pores.csv holds the same numbers, one row per pore in label order.
   std::istringstream csv(testing::read_text(dir / "out" / "pores.csv"));
   std::string header, row;
@@ -393,7 +395,7 @@ TEST_F(PoresProgram, StoppedRunResumesWithoutSolvingFinishedPoresAgain) {
   EXPECT_NE(resumed.out.find("resumed with " + std::to_string(finished) + " of 8 pores already solved"), std::string::npos);
   EXPECT_EQ(count_lines_starting(resumed.out, " ["), 8 - finished) << "finished pores were solved again";
   EXPECT_EQ(count_lines_starting(testing::read_text(journal), ""), 9u);
-  for (const char* file : {"pores.csv", "pores.json", "effective.json"})
+  for (const char* file : {"pores.csv", "pores.json", "effective.json", "pores.png"})
     EXPECT_EQ(testing::read_text(stopped / file), testing::read_text(dir / "whole" / file)) << file;
 }
 
