@@ -86,8 +86,9 @@ std::string help_text() {
   return R"(Usage: contribution_pores IMAGE [image options] -o DIR [options]
 
 Labels the pores of a 3-D image, solves each pore on its own grid, and writes
-DIR/pores.csv, DIR/pores.json (one entry per pore kept, in label order) and
-DIR/effective.json (non-interaction and Mori-Tanaka estimates).
+DIR/pores.csv, DIR/pores.json (one entry per pore kept, in label order),
+DIR/effective.json (non-interaction and Mori-Tanaka estimates) and DIR/pores.png
+(the image's mid-slices, kept pores coloured, dropped ones grey).
 
 Image:
   IMAGE              a multi-page greyscale TIFF (8 or 16 bit, one page per z slice),

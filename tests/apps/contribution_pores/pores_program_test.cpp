@@ -141,7 +141,11 @@ TEST_F(PoresProgram, PopulationStackPoresEqualTheSingleShapeRuns) {
   // (estimated here, measured by contribution_solver) leave the same
   // converged tensors; at the default 1e-6 BiCGSTAB at a pore's contrast
   // stops at iterates that differ by 1e-4 relative between such runs.
-  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--M", "8", "--tol", "1e-11", "-o", (dir / "out").string()}), dir);
+  // One thread everywhere: CTest runs tests side by side on few cores, where
+  // OpenMP's spinning teams slow down tenfold.
+  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--M", "8", "--tol", "1e-11", "--threads", "1", "-o",
+                                       (dir / "out").string()}),
+                        dir);
   ASSERT_EQ(o.status, 0) << o.out << o.err;
   EXPECT_NE(o.out.find("7 found (26-connected); 4 kept, 2 dropped as small (< 8 voxels), 1 dropped at the border"), std::string::npos) << o.out;
 
@@ -188,7 +192,7 @@ TEST_F(PoresProgram, PopulationStackPoresEqualTheSingleShapeRuns) {
     const std::string input = quoted(CONTRIBUTION_INPUT) + " tiff " + quoted((single / "pore.tif").string()) +
                               " --M 8 --E1 0.001 --tol 1e-11 -o " + quoted(single.string());
     ASSERT_EQ(run(input, single, "input").status, 0);
-    ASSERT_EQ(run("cd " + quoted(single.string()) + " && " + quoted(CONTRIBUTION_SOLVER), single, "solver").status, 0);
+    ASSERT_EQ(run("cd " + quoted(single.string()) + " && OMP_NUM_THREADS=1 " + quoted(CONTRIBUTION_SOLVER), single, "solver").status, 0);
     const json single_result = read_json(single / "result.json");
     const fx::Tensor6 H_single = tensor(single_result["H_tensor"]), H = tensor(p["H_tensor"]);
     // Same flags, materials and tolerance: the solves differ only by the
@@ -260,7 +264,8 @@ TEST_F(PoresProgram, SpheresGiveTheMoriTanakaClosedFormWithinTheirDiscretization
   stack.add("ball r9", testing::ball({47, 14, 15}, 9));
   const fs::path image = dir / "balls.tif";
   stack.write_tiff(image);
-  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--M", "10", "-o", (dir / "out").string()}), dir);
+  const Outcome o =
+      run(pores_command({image.string(), "--threshold", "100", "--M", "10", "--threads", "1", "-o", (dir / "out").string()}), dir);
   ASSERT_EQ(o.status, 0) << o.out << o.err;
   const json pores = read_json(dir / "out" / "pores.json");
   const json effective = read_json(dir / "out" / "effective.json");
@@ -344,7 +349,7 @@ pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs:
 TEST_F(PoresProgram, StoppedRunResumesWithoutSolvingFinishedPoresAgain) {
   const fs::path image = dir / "balls.tif";
   eight_balls().write_tiff(image);
-  const std::vector<std::string> common = {image.string(), "--threshold", "100", "--M", "8"};
+  const std::vector<std::string> common = {image.string(), "--threshold", "100", "--M", "8", "--threads", "1"};
   auto with_dir = [&](const fs::path& out, std::vector<std::string> extra = {}) {
     std::vector<std::string> args = common;
     args.insert(args.end(), {"-o", out.string()});
