@@ -54,7 +54,7 @@ int lock_or_throw(int fd, const fs::path& file) {
     close(fd);
     if (error == EWOULDBLOCK)
       throw JournalError(file.string() + " is in use by another run (it holds the journal's lock)");
-    throw JournalError("cannot lock " + file.string() + ": " + std::strerror(error));
+    throw OutputError("cannot lock " + file.string() + ": " + std::strerror(error));
   }
   return fd;
 }
@@ -120,20 +120,20 @@ std::vector<std::string> parameter_differences(const json& here, const json& jou
 JournalWriter JournalWriter::create(const fs::path& file, const json& parameters) {
   write_file_atomically(file, journal_line(parameters.dump()));
   const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) throw JournalError("cannot open " + file.string() + ": " + std::strerror(errno));
+  if (fd < 0) throw OutputError("cannot open " + file.string() + ": " + std::strerror(errno));
   return JournalWriter(file, lock_or_throw(fd, file));
 }
 
 JournalWriter JournalWriter::resume(const fs::path& file, std::uintmax_t valid_bytes) {
   const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  if (fd < 0) throw JournalError("cannot open " + file.string() + ": " + std::strerror(errno));
+  if (fd < 0) throw OutputError("cannot open " + file.string() + ": " + std::strerror(errno));
   lock_or_throw(fd, file);
   // A torn tail goes before anything is appended, or the next record would
   // be glued to it and lost with it.
   if (ftruncate(fd, static_cast<off_t>(valid_bytes)) != 0 || fsync(fd) != 0) {
     const int error = errno;
     close(fd);
-    throw JournalError("cannot truncate " + file.string() + ": " + std::strerror(error));
+    throw OutputError("cannot truncate " + file.string() + ": " + std::strerror(error));
   }
   return JournalWriter(file, fd);
 }
@@ -149,11 +149,7 @@ JournalWriter::~JournalWriter() {
 void JournalWriter::append(const PoreResult& result) {
   // One write of the whole line: O_APPEND puts it at the end in one piece,
   // and a kill mid-write leaves a tail that fails its checks.
-  try {
-    write_fully(fd_, journal_line(encode_result(result)), file_);
-  } catch (const OutputError& e) {
-    throw JournalError(e.what());
-  }
+  write_fully(fd_, journal_line(encode_result(result)), file_);
 }
 
 }  // namespace csolver::pores

@@ -27,6 +27,8 @@ namespace csolver::pores {
 
 inline constexpr const char* JOURNAL_NAME = "pores.journal";
 
+// A journal that cannot be used: unreadable, or held by another run. Failed
+// writes are OutputError (tools/files/atomic_file.h).
 class JournalError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
