@@ -1,0 +1,279 @@
+"""Effective elastic properties from contribution tensors.
+
+Binds the library's contribution/effective.h; docs/effective.md derives every
+formula and lists what was verified. Results of contribution.solve_* feed in
+through compliance_phase / stiffness_phase.
+
+Conventions (all functions, inputs and results):
+- 6x6 numpy arrays t[row, column] in the STANDARD order 11, 22, 33, 23, 13, 12
+  (Voigt order; x = 1, y = 2, z = 3) with ENGINEERING shear strains: strain
+  vectors (e11, e22, e33, 2 e23, 2 e13, 2 e12), stress vectors (s11, s22,
+  s33, s23, s13, s12). A stiffness carries G on its shear diagonal, its
+  compliance 1/G. Solver results are reordered by their H_standard,
+  N_standard and mean_field_standard properties (or tensor_to_standard_order,
+  mean_field_to_standard_order here).
+- H maps a remote stress to the extra average strain, N a remote strain to
+  the extra average stress; N = -C0 H C0. An inhomogeneity's or pore's H and
+  N are per unit volume of it: their weight is the volume fraction. A crack's
+  H is the opening integral, not divided by any volume: its weight is the
+  number density of cracks, in the length unit of the grid cube [-1, 1]^3
+  (penny cracks of radius a: rho H depends only on rho a^3).
+- Concentration tensors: B maps a remote stress to the inhomogeneity's
+  average stress, A a remote engineering strain to its average engineering
+  strain; H = dS B, N = dC A with dS = S1 - S0, dC = C1 - C0; B = C1 A S0.
+- A material is a Material(E, nu) or any pair (E, nu).
+- Kinds of phase: "inhomogeneity" (weight: volume fraction, needs its
+  concentration tensor for Mori-Tanaka), "pore" (volume fraction; empty:
+  B = 0, A = -S0 N), "crack" (number density; occupies no volume).
+
+Bad input (a non-finite entry, a negative weight, volume fractions summing to
+1 or more where a scheme needs less, E <= 0, nu outside (-1, 0.5), a singular
+matrix) raises ValueError.
+"""
+
+from __future__ import annotations
+
+from typing import NamedTuple, Optional, Sequence
+
+import numpy as np
+
+from . import _contribution as _c
+from ._solve import CrackResult, InhomogeneityResult, Material
+
+__all__ = [
+    "Material", "IsotropicModuli", "CompliancePhase", "StiffnessPhase", "Concentration",
+    "formulation_of", "tensor_to_standard_order", "mean_field_to_standard_order",
+    "isotropic_stiffness", "isotropic_compliance", "moduli_of", "inverse",
+    "isotropic_projection_of_stiffness", "isotropic_projection_of_compliance",
+    "stress_concentration", "strain_concentration", "stress_from_strain_concentration",
+    "strain_from_stress_concentration", "concentration_tensors",
+    "nia_compliance", "nia_stiffness", "mori_tanaka_compliance", "mori_tanaka_stiffness",
+    "compliance_phase", "stiffness_phase",
+]
+
+
+class IsotropicModuli(NamedTuple):
+    """Bulk modulus K, shear modulus G, and the E = 9KG/(3K+G), nu = (3K-2G)/(2(3K+G)) they imply."""
+
+    K: float
+    G: float
+    E: float
+    nu: float
+
+
+class CompliancePhase(NamedTuple):
+    """One family of identical, identically oriented members, in compliance terms.
+
+    kind: "inhomogeneity", "pore" or "crack"; weight: volume fraction
+    (inhomogeneity, pore) or number density (crack); H: 6x6 standard order;
+    B: stress concentration tensor, read for inhomogeneities only.
+    """
+
+    kind: str
+    weight: float
+    H: np.ndarray
+    B: Optional[np.ndarray] = None
+
+
+class StiffnessPhase(NamedTuple):
+    """The same in stiffness terms: N, and the strain concentration tensor A (inhomogeneities only)."""
+
+    kind: str
+    weight: float
+    N: np.ndarray
+    A: Optional[np.ndarray] = None
+
+
+class Concentration(NamedTuple):
+    """Stress (B) and strain (A) concentration tensors of one inhomogeneity, standard order."""
+
+    B: np.ndarray
+    A: np.ndarray
+
+
+def _pair(material) -> tuple:
+    E, nu = material
+    return float(E), float(nu)
+
+
+# ------------------------------------------------------------------ orders --
+
+def formulation_of(matrix, inhomogeneity) -> str:
+    """The solver's formulation for these materials: "stiffness" if E1/E0 > 1, else "compliance"."""
+    return _c.formulation_of(_pair(matrix), _pair(inhomogeneity))
+
+
+def tensor_to_standard_order(t, origin: str) -> np.ndarray:
+    """A result's printed H or N in the standard order.
+
+    origin: "compliance", "stiffness" (shear 12, 13, 23 becomes 23, 13, 12)
+    or "crack"; the first and last are already standard and return unchanged.
+    """
+    return _c.tensor_to_standard_order(t, origin)
+
+
+def mean_field_to_standard_order(mean_field, origin: str) -> np.ndarray:
+    """A result's mean_field with rows and columns in the standard order.
+
+    The solver's component order is 11, 22, 33, 12, 13, 23 under the
+    compliance formulation and 11, 22, 33, 23, 13, 12 under the stiffness
+    formulation; no factor of 2 is applied. A crack has no mean_field.
+    """
+    return _c.mean_field_to_standard_order(mean_field, origin)
+
+
+# ------------------------------------------------------ isotropic tensors --
+
+def isotropic_stiffness(material) -> np.ndarray:
+    """C0 of (E, nu): [l+2G l l; l l+2G l; l l l+2G] + diag(G, G, G), l = nu E/((1+nu)(1-2nu))."""
+    return _c.isotropic_stiffness(_pair(material))
+
+
+def isotropic_compliance(material) -> np.ndarray:
+    """S0 of (E, nu): [1 -nu -nu; -nu 1 -nu; -nu -nu 1]/E + diag(1/G, 1/G, 1/G)."""
+    return _c.isotropic_compliance(_pair(material))
+
+
+def moduli_of(material) -> IsotropicModuli:
+    """K = E/(3(1-2nu)), G = E/(2(1+nu)), with E and nu."""
+    return IsotropicModuli(*_c.moduli_of(_pair(material)))
+
+
+def isotropic_projection_of_stiffness(C) -> IsotropicModuli:
+    """The isotropic part of a stiffness, nearest to C in the norm of the full fourth-rank tensor:
+    K = (C11+C22+C33 + 2(C12+C13+C23))/9, G = ((C11+C22+C33) - (C12+C13+C23) + 3(C44+C55+C66))/15."""
+    return IsotropicModuli(*_c.isotropic_projection_of_stiffness(C))
+
+
+def isotropic_projection_of_compliance(S) -> IsotropicModuli:
+    """The moduli of the isotropic part of a compliance: 1/K = S11+S22+S33 + 2(S12+S13+S23),
+    1/G = (4((S11+S22+S33) - (S12+S13+S23)) + 3(S44+S55+S66))/15.
+
+    For an anisotropic tensor this differs from projecting its inverse (they
+    agree to first order in the anisotropy): project the tensor a scheme
+    produced, the compliance of the compliance schemes.
+    """
+    return IsotropicModuli(*_c.isotropic_projection_of_compliance(S))
+
+
+def inverse(t) -> np.ndarray:
+    """The 6x6 inverse (a compliance from a stiffness and back); singular or non-finite input raises ValueError."""
+    return _c.inverse(t)
+
+
+# ------------------------------------------------- concentration tensors --
+
+def stress_concentration(mean_field_standard, matrix, inhomogeneity) -> np.ndarray:
+    """B = dS_t^-1 m^T dS_t from a compliance-formulation mean_field m in standard order (E1/E0 <= 1).
+
+    dS_t is the compliance contrast on tensor components (docs/effective.md,
+    section 3); dS B is the solver's H before its cleaning and symmetrization.
+    Rejects the stiffness formulation and equal bulk or equal shear moduli.
+    """
+    return _c.stress_concentration(mean_field_standard, _pair(matrix), _pair(inhomogeneity))
+
+
+def strain_concentration(mean_field_standard, matrix, inhomogeneity) -> np.ndarray:
+    """A = dC^-1 m^T dC from a stiffness-formulation mean_field in standard order (E1/E0 > 1)."""
+    return _c.strain_concentration(mean_field_standard, _pair(matrix), _pair(inhomogeneity))
+
+
+def stress_from_strain_concentration(A, matrix, inhomogeneity) -> np.ndarray:
+    """B = C1 A S0."""
+    return _c.stress_from_strain_concentration(A, _pair(matrix), _pair(inhomogeneity))
+
+
+def strain_from_stress_concentration(B, matrix, inhomogeneity) -> np.ndarray:
+    """A = S1 B C0."""
+    return _c.strain_from_stress_concentration(B, _pair(matrix), _pair(inhomogeneity))
+
+
+def concentration_tensors(result: InhomogeneityResult) -> Concentration:
+    """B and A of a solved inhomogeneity, from its mean_field under either formulation."""
+    m = result.mean_field_standard
+    if result.formulation == "compliance":
+        B = stress_concentration(m, result.matrix, result.inhomogeneity)
+        return Concentration(B, strain_from_stress_concentration(B, result.matrix, result.inhomogeneity))
+    A = strain_concentration(m, result.matrix, result.inhomogeneity)
+    return Concentration(stress_from_strain_concentration(A, result.matrix, result.inhomogeneity), A)
+
+
+# ------------------------------------------------------------- schemes --
+
+def _tuples(phases: Sequence, tensor: str, concentration: str) -> list:
+    out = []
+    for p in phases:
+        if isinstance(p, (CompliancePhase, StiffnessPhase)):
+            t, c = getattr(p, tensor, None), getattr(p, concentration, None)
+            if t is None:
+                raise ValueError(f"found a {type(p).__name__} where a phase with {tensor} is needed")
+            out.append((p.kind, float(p.weight), t, c))
+        else:
+            kind, weight, t, *rest = p
+            out.append((kind, float(weight), t, rest[0] if rest else None))
+    return out
+
+
+def nia_compliance(matrix, phases: Sequence[CompliancePhase]) -> np.ndarray:
+    """Non-interaction approximation in compliance: S = S0 + sum w_i H_i (volume fractions sum to <= 1)."""
+    return _c.nia_compliance(_pair(matrix), _tuples(phases, "H", "B"))
+
+
+def nia_stiffness(matrix, phases: Sequence[StiffnessPhase]) -> np.ndarray:
+    """Non-interaction approximation in stiffness: C = C0 + sum w_i N_i.
+
+    A different approximation from nia_compliance (each is linear in the
+    concentrations in its own variable), not its inverse.
+    """
+    return _c.nia_stiffness(_pair(matrix), _tuples(phases, "N", "A"))
+
+
+def mori_tanaka_compliance(matrix, phases: Sequence[CompliancePhase]) -> np.ndarray:
+    """Mori-Tanaka: S = S0 + (sum w_i H_i) [c0 I + sum_inhomogeneities phi_i B_i]^-1.
+
+    c0 = 1 - (sum of volume fractions of inhomogeneities and pores) must be
+    positive. Pores and cracks alone: S = S0 + (sum w_i H_i)/c0. Several
+    families of different shapes or orientations can give a non-symmetric
+    tensor; it is returned as computed.
+    """
+    return _c.mori_tanaka_compliance(_pair(matrix), _tuples(phases, "H", "B"))
+
+
+def mori_tanaka_stiffness(matrix, phases: Sequence[StiffnessPhase]) -> np.ndarray:
+    """Mori-Tanaka in strain form: C = C0 + (sum w_i N_i) [c0 I + sum_inhomogeneities phi_i A_i
+    - sum_pores,cracks w_i S0 N_i]^-1. For consistent inputs the inverse of mori_tanaka_compliance."""
+    return _c.mori_tanaka_stiffness(_pair(matrix), _tuples(phases, "N", "A"))
+
+
+# ------------------------------------------------ phases from the solver --
+
+def _kind_of(result, kind: Optional[str]) -> str:
+    if isinstance(result, CrackResult):
+        if kind not in (None, "crack"):
+            raise ValueError(f"found kind {kind!r} for a crack result, expected 'crack'")
+        return "crack"
+    if not isinstance(result, InhomogeneityResult):
+        raise TypeError(f"expected a result of solve_inhomogeneity or solve_crack, found {type(result).__name__}")
+    if kind not in (None, "inhomogeneity", "pore"):
+        raise ValueError(f"found kind {kind!r} for an inhomogeneity result, expected 'inhomogeneity' or 'pore'")
+    return kind or "inhomogeneity"
+
+
+def compliance_phase(result, weight: float, kind: Optional[str] = None) -> CompliancePhase:
+    """A CompliancePhase from a solver result: H in standard order, B from its mean_field.
+
+    kind: "crack" for a crack result (the default there; weight = number
+    density); for an inhomogeneity result "inhomogeneity" (default; weight =
+    volume fraction) or "pore" (a cavity modelled by a small E1: only H is
+    used, B = 0).
+    """
+    kind = _kind_of(result, kind)
+    B = concentration_tensors(result).B if kind == "inhomogeneity" else None
+    return CompliancePhase(kind, float(weight), result.H_standard, B)
+
+
+def stiffness_phase(result, weight: float, kind: Optional[str] = None) -> StiffnessPhase:
+    """A StiffnessPhase from a solver result: N in standard order, A from its mean_field (kinds as compliance_phase)."""
+    kind = _kind_of(result, kind)
+    A = concentration_tensors(result).A if kind == "inhomogeneity" else None
+    return StiffnessPhase(kind, float(weight), result.N_standard, A)

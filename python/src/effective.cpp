@@ -1,0 +1,121 @@
+// contribution/effective.h on numpy arrays. Materials arrive as (E, nu),
+// origins and kinds as their names; the Python module documents them.
+#include "bindings.h"
+
+#include "contribution/effective.h"
+
+#include <pybind11/stl.h>
+
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace csolver::python {
+
+namespace {
+
+namespace fx = contribution::effective;
+using MaterialPair = std::pair<double, double>;
+
+fx::Material material(const MaterialPair& m) { return {m.first, m.second}; }
+
+fx::Origin origin_from(const std::string& name) {
+  if (name == "compliance") return fx::Origin::compliance_formulation;
+  if (name == "stiffness") return fx::Origin::stiffness_formulation;
+  if (name == "crack") return fx::Origin::crack;
+  throw py::value_error("found origin '" + name + "', expected 'compliance', 'stiffness' or 'crack'");
+}
+
+fx::Kind kind_from(const std::string& name) {
+  if (name == "inhomogeneity") return fx::Kind::inhomogeneity;
+  if (name == "pore") return fx::Kind::pore;
+  if (name == "crack") return fx::Kind::crack;
+  throw py::value_error("found kind '" + name + "', expected 'inhomogeneity', 'pore' or 'crack'");
+}
+
+py::tuple moduli_tuple(const fx::IsotropicModuli& m) { return py::make_tuple(m.K, m.G, m.E, m.nu); }
+
+// A phase as (kind, weight, tensor, concentration or None); the concentration
+// tensor is read for inhomogeneities only.
+template <class Phase>
+std::vector<Phase> phases_from(const py::list& phases, const char* tensor_name, const char* concentration_name) {
+  std::vector<Phase> out;
+  std::size_t index = 1;  // counted from 1, as the library names phases
+  for (const py::handle item : phases) {
+    const auto fields = item.cast<py::tuple>();
+    if (fields.size() != 4) throw py::value_error("internal: a phase is (kind, weight, tensor, concentration)");
+    const std::string where = "phase " + std::to_string(index++) + ": ";
+    Phase p;
+    p.kind = kind_from(fields[0].cast<std::string>());
+    p.weight = fields[1].cast<double>();
+    const contribution::Tensor6 t = tensor6_from(fields[2], where + tensor_name);
+    contribution::Tensor6 c{};
+    if (p.kind == fx::Kind::inhomogeneity) {
+      if (fields[3].is_none())
+        throw py::value_error(where + "an inhomogeneity needs its concentration tensor " + concentration_name);
+      c = tensor6_from(fields[3], where + concentration_name);
+    }
+    if constexpr (std::is_same_v<Phase, fx::CompliancePhase>) {
+      p.H = t;
+      p.B = c;
+    } else {
+      p.N = t;
+      p.A = c;
+    }
+    out.push_back(p);
+  }
+  return out;
+}
+
+}  // namespace
+
+void bind_effective(py::module_& m) {
+  m.def("formulation_of", [](const MaterialPair& matrix, const MaterialPair& inhomogeneity) {
+    return fx::formulation_of(material(matrix), material(inhomogeneity)) == fx::Origin::stiffness_formulation
+               ? "stiffness"
+               : "compliance";
+  });
+  m.def("tensor_to_standard_order", [](const py::object& t, const std::string& origin) {
+    return to_numpy(fx::tensor_to_standard_order(tensor6_from(t, "the tensor"), origin_from(origin)));
+  });
+  m.def("mean_field_to_standard_order", [](const py::object& t, const std::string& origin) {
+    return to_numpy(fx::mean_field_to_standard_order(tensor6_from(t, "mean_field"), origin_from(origin)));
+  });
+  m.def("isotropic_stiffness", [](const MaterialPair& mat) { return to_numpy(fx::isotropic_stiffness(material(mat))); });
+  m.def("isotropic_compliance",
+        [](const MaterialPair& mat) { return to_numpy(fx::isotropic_compliance(material(mat))); });
+  m.def("moduli_of", [](const MaterialPair& mat) { return moduli_tuple(fx::moduli_of(material(mat))); });
+  m.def("isotropic_projection_of_stiffness", [](const py::object& C) {
+    return moduli_tuple(fx::isotropic_projection_of_stiffness(tensor6_from(C, "C")));
+  });
+  m.def("isotropic_projection_of_compliance", [](const py::object& S) {
+    return moduli_tuple(fx::isotropic_projection_of_compliance(tensor6_from(S, "S")));
+  });
+  m.def("inverse", [](const py::object& t) { return to_numpy(fx::inverse(tensor6_from(t, "the tensor"))); });
+  m.def("stress_concentration", [](const py::object& mean_field, const MaterialPair& matrix, const MaterialPair& inh) {
+    return to_numpy(fx::stress_concentration(tensor6_from(mean_field, "mean_field"), material(matrix), material(inh)));
+  });
+  m.def("strain_concentration", [](const py::object& mean_field, const MaterialPair& matrix, const MaterialPair& inh) {
+    return to_numpy(fx::strain_concentration(tensor6_from(mean_field, "mean_field"), material(matrix), material(inh)));
+  });
+  m.def("stress_from_strain_concentration", [](const py::object& A, const MaterialPair& matrix, const MaterialPair& inh) {
+    return to_numpy(fx::stress_from_strain_concentration(tensor6_from(A, "A"), material(matrix), material(inh)));
+  });
+  m.def("strain_from_stress_concentration", [](const py::object& B, const MaterialPair& matrix, const MaterialPair& inh) {
+    return to_numpy(fx::strain_from_stress_concentration(tensor6_from(B, "B"), material(matrix), material(inh)));
+  });
+  m.def("nia_compliance", [](const MaterialPair& matrix, const py::list& phases) {
+    return to_numpy(fx::nia_compliance(material(matrix), phases_from<fx::CompliancePhase>(phases, "H", "B")));
+  });
+  m.def("nia_stiffness", [](const MaterialPair& matrix, const py::list& phases) {
+    return to_numpy(fx::nia_stiffness(material(matrix), phases_from<fx::StiffnessPhase>(phases, "N", "A")));
+  });
+  m.def("mori_tanaka_compliance", [](const MaterialPair& matrix, const py::list& phases) {
+    return to_numpy(fx::mori_tanaka_compliance(material(matrix), phases_from<fx::CompliancePhase>(phases, "H", "B")));
+  });
+  m.def("mori_tanaka_stiffness", [](const MaterialPair& matrix, const py::list& phases) {
+    return to_numpy(fx::mori_tanaka_stiffness(material(matrix), phases_from<fx::StiffnessPhase>(phases, "N", "A")));
+  });
+}
+
+}  // namespace csolver::python
