@@ -1,0 +1,139 @@
+#include "contribution_pores/options.h"
+
+#include "cli/shape_options.h"
+
+#include <iterator>
+
+namespace csolver::pores {
+
+namespace {
+
+using cli::UsageError;
+
+constexpr cli::OptionRule PORES_RULES[] = {
+    {"-o", cli::Kind::text, 1},
+    {"--M", cli::Kind::number, 1},
+    {"--nodes-per-voxel", cli::Kind::number, 1},
+    {"--fill", cli::Kind::number, 1},
+    {"--connectivity", cli::Kind::number, 1},
+    {"--min-voxels", cli::Kind::number, 1},
+    {"--keep-border", cli::Kind::flag, 0},
+    {"--threads", cli::Kind::number, 1},
+    {"--plans", cli::Kind::text, 1},
+    {"--resume", cli::Kind::flag, 0},
+};
+
+}  // namespace
+
+cli::CommandLine parse_pores_command_line(const std::vector<std::string>& args) {
+  std::vector<cli::OptionRule> rules(std::begin(PORES_RULES), std::end(PORES_RULES));
+  for (auto table : {cli::image_option_rules(), cli::material_option_rules()})
+    rules.insert(rules.end(), table.begin(), table.end());
+  return cli::parse_command_line(args, rules);
+}
+
+ReadOptions read_pores_options(const cli::CommandLine& cl) {
+  if (cl.positional.empty()) throw UsageError("no image given");
+  if (cl.positional.size() > 1) throw UsageError("unexpected argument '" + cl.positional[1] + "' (one image per run)");
+  cli::Options o(cl, "contribution_pores");
+  ReadOptions read;
+  PoresOptions& p = read.options;
+  p.image_file = cl.positional[0];
+  p.image_kind = o.has("--dims") || o.has("--type") ? "raw" : "tiff";
+
+  const std::optional<std::string> dir = o.text("-o");
+  if (!dir || dir->empty()) throw UsageError("no output directory: give -o DIR");
+  p.dir = *dir;
+
+  // Every number is checked before the image is read.
+  if (o.has("--M") && o.has("--nodes-per-voxel")) throw UsageError("give either --M or --nodes-per-voxel, not both");
+  if (o.has("--nodes-per-voxel")) {
+    p.M = 0;
+    p.nodes_per_voxel = o.positive("--nodes-per-voxel", 1);
+  } else {
+    p.M = static_cast<std::int32_t>(o.whole("--M", DEFAULT_M, SMALLEST_M, LARGEST_M));
+  }
+  p.placement.fill = o.positive("--fill", 1);
+  if (p.placement.fill > 1) throw UsageError("--fill must be at most 1 (the pore would be cut at the grid's faces)");
+  p.placement.voxel_size = cli::read_voxel_size(o);
+  const long connectivity = o.whole("--connectivity", 26, 6, 26);
+  if (connectivity != 6 && connectivity != 26) throw UsageError("--connectivity must be 6 or 26");
+  p.connectivity = connectivity == 6 ? image::Connectivity::six : image::Connectivity::twenty_six;
+  // A single voxel has no extent to lay onto a grid.
+  p.filter.min_voxels = o.whole("--min-voxels", 8, 2, 2000000000L);
+  p.filter.keep_border = o.has("--keep-border");
+  p.threads = static_cast<int>(o.whole("--threads", 0, 0, 4096));
+  if (const std::optional<std::string> plans = o.text("--plans")) {
+    if (*plans != "measure" && *plans != "estimate") throw UsageError("--plans takes 'measure' or 'estimate', got '" + *plans + "'");
+    p.measure_plans = *plans == "measure";
+  }
+  p.resume = o.has("--resume");
+
+  p.materials = cli::read_materials(o);
+  if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
+  if (!(p.materials.E1 < p.materials.E0))
+    throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
+                     " is not below --E0 " + cli::format_number(p.materials.E0) +
+                     " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+
+  p.selection = cli::describe_selection(o);
+  read.mask = cli::read_image(p.image_kind, p.image_file, o);
+  o.reject_unused();
+  return read;
+}
+
+std::string help_text() {
+  return R"(Usage: contribution_pores IMAGE [image options] -o DIR [options]
+
+Labels the pores of a 3-D image, solves each pore on its own grid, and writes
+DIR/pores.csv, DIR/pores.json (one entry per pore kept, in label order),
+DIR/effective.json (non-interaction and Mori-Tanaka estimates) and DIR/pores.png
+(the image's mid-slices, kept pores coloured, dropped ones grey).
+
+Image:
+  IMAGE              a multi-page greyscale TIFF (8 or 16 bit, one page per z slice),
+                     or a headerless raw volume when --dims and --type are given:
+  --dims NX NY NZ --type u8|u16|u16be|i16|f32 [--header-bytes B]
+  --threshold T      pore where value >= T;  --label L: pore where value == L;
+                     default: pore where the value is nonzero
+  --invert           take the complement (dark pores in a bright solid)
+  --voxel SX SY SZ   voxel spacing in physical units (default 1 1 1)
+
+Pores:
+  --connectivity 26|6   voxels sharing a face, edge or corner (26, default) or a face (6)
+  --min-voxels V        drop pores of fewer voxels (default 8, at least 2)
+  --keep-border         keep pores touching the image border (dropped by default)
+
+Grid and materials:
+  --M M                 intervals per axis of each pore's grid (default 24, at least 4)
+  --nodes-per-voxel D   instead of --M: D grid intervals per voxel along the pore's
+                        longest side (M = max(4, round(D (n - 1) / fill)))
+  --fill F              the pore's longest side spans F of the grid's side (default 1)
+  --E0 E --n0 N         matrix (default 1, 0.3)
+  --E1 E --n1 N         the pore's stand-in material (default E1 = 0.001 E0, n1 = n0);
+                        E1 must be below E0
+  --tol T               BiCGSTAB tolerance (default 1e-6)
+
+Run:
+  -o DIR                output directory (required; created if missing)
+  --resume              go on with the journal in DIR: pores already solved are not
+                        solved again; without a journal, start one
+  --threads T           threads per solving process (default: all cores of a serial
+                        run; under MPI the node's cores shared among its worker ranks;
+                        OMP_NUM_THREADS is honoured when set)
+  --plans estimate|measure   FFTW planning (default estimate: the same numbers in every
+                        process; measure may be faster on a quiet machine, but then runs
+                        in different processes differ in H at about 1e-4 relative)
+
+Under mpirun -np K (K >= 2), rank 0 reads the image, hands the pores out largest
+first to the K - 1 other ranks and writes every file; the files equal those of a
+serial run. Each finished pore is appended to DIR/pores.journal; SIGINT or SIGTERM
+stops the run cleanly, and --resume goes on from there.
+
+Exit status: 0 all pores solved; 1 files written but some pore failed, or an output
+error; 2 bad command line, unusable image, no pore, or a journal of other parameters;
+128 + signal when interrupted.
+)";
+}
+
+}  // namespace csolver::pores

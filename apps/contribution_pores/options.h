@@ -1,0 +1,58 @@
+#pragma once
+// The command line of contribution_pores. The image's own options (--threshold,
+// --label, --invert, --voxel, --dims, --type, --header-bytes) and the
+// materials (--E0 --n0 --E1 --n1 --tol) are read by the front ends' shared
+// code, exactly as contribution_input reads them.
+#include "cli/command_line.h"
+#include "cli/material_options.h"
+#include "images/pore_properties.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace csolver::pores {
+
+// A pore is modelled as a very soft inhomogeneity: E1 = PORE_MODULUS_RATIO E0
+// unless --E1 is given. Measured on a spherical pore (docs/pores.md): 1e-3
+// changes the exact pore tensor by 0.2 % and converges in a few dozen
+// iterations; much smaller moduli make BiCGSTAB stall or break down.
+inline constexpr double PORE_MODULUS_RATIO = 1e-3;
+inline constexpr std::int32_t DEFAULT_M = 24;
+inline constexpr std::int32_t SMALLEST_M = 4;
+// The library's largest volume grid has N = 1290 nodes per axis.
+inline constexpr std::int32_t LARGEST_M = 1289;
+
+struct PoresOptions {
+  std::string image_file;
+  std::string image_kind;  // "tiff" or "raw" (raw when --dims or --type is given)
+  std::filesystem::path dir;
+  image::Connectivity connectivity = image::Connectivity::twenty_six;
+  image::PoreFilter filter;
+  std::int32_t M = DEFAULT_M;   // 0 when the grid follows nodes_per_voxel
+  double nodes_per_voxel = 0;
+  image::Placement placement;
+  cli::MaterialOptions materials;
+  int threads = 0;              // 0: automatic (see docs/pores.md)
+  // FFTW_ESTIMATE by default: the same plans in every process, so serial,
+  // resumed and MPI runs give the same numbers. Measured plans differ from
+  // process to process, and BiCGSTAB at a pore's contrast carries that
+  // rounding into H at 1e-4 relative (tol 1e-6).
+  bool measure_plans = false;
+  bool resume = false;
+  std::string selection;        // "value >= 100", ...
+};
+
+// The options and the image's inside voxels: everything is checked before
+// anything is written. Throws cli::UsageError or image::ImageError.
+struct ReadOptions {
+  PoresOptions options;
+  image::Mask mask;
+};
+cli::CommandLine parse_pores_command_line(const std::vector<std::string>& args);
+ReadOptions read_pores_options(const cli::CommandLine& cl);
+
+std::string help_text();
+
+}  // namespace csolver::pores

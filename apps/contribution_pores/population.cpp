@@ -1,0 +1,134 @@
+#include "contribution_pores/population.h"
+
+#include "contribution/errors.h"
+#include "contribution/solve.h"
+#include "contribution_solver/clock.h"
+#include "images/pore_grid.h"
+#include "system/memory.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <new>
+#include <numeric>
+
+namespace csolver::pores {
+
+namespace {
+
+std::uint32_t crc_of(const std::vector<std::uint8_t>& bytes) {
+  uLong crc = crc32(0L, Z_NULL, 0);
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const auto chunk = static_cast<uInt>(std::min<std::size_t>(bytes.size() - at, 1u << 30));
+    crc = crc32(crc, bytes.data() + at, chunk);
+    at += chunk;
+  }
+  return static_cast<std::uint32_t>(crc);
+}
+
+}  // namespace
+
+Population analyse_image(image::Mask mask, const PoresOptions& options) {
+  Population p;
+  p.nx = mask.nx;
+  p.ny = mask.ny;
+  p.nz = mask.nz;
+  // Masks read from any file hold 0 or 1, so the CRC names the voxel set.
+  for (std::uint8_t& v : mask.inside) {
+    v = v != 0 ? 1 : 0;
+    p.pore_voxels += v;
+  }
+  p.mask_crc = crc_of(mask.inside);
+  p.labels = image::label_pores(mask, options.connectivity);
+  mask = image::Mask();
+  p.selection = image::select_pores(p.labels, options.placement.voxel_size, options.filter);
+  return p;
+}
+
+PoreTask build_task(const Population& population, const PoresOptions& options, std::size_t index) {
+  const image::PoreProperties& pore = population.selection.kept.at(index);
+  PoreTask task;
+  task.index = index;
+  task.label = pore.label;
+  try {
+    std::int32_t M = options.M;
+    if (M == 0) M = std::max(SMALLEST_M, image::intervals_for(pore, options.nodes_per_voxel, options.placement));
+    task.M = M;
+    if (M > LARGEST_M)
+      throw image::ImageError("it needs M = " + std::to_string(M) + " at " + cli::format_number(options.nodes_per_voxel) +
+                              " nodes per voxel, above the largest grid (M = " + std::to_string(LARGEST_M) + ")");
+    const std::size_t n = static_cast<std::size_t>(M) + 1;
+    require_physical_memory(n * n * n * sizeof(std::int32_t) * 2, "the pore's grid");
+    image::PoreGrid grid = image::pore_grid(population.labels, pore, M, options.placement);
+    task.flags = std::move(grid.flags);
+  } catch (const std::bad_alloc&) {
+    task.failure = "out of memory for its grid";
+  } catch (const std::exception& e) {
+    task.failure = e.what();
+  }
+  return task;
+}
+
+PoreResult failed_result(const PoreTask& task) {
+  PoreResult r;
+  r.index = task.index;
+  r.label = task.label;
+  r.M = task.M;
+  r.status = PoreStatus::failed;
+  r.message = task.failure;
+  return r;
+}
+
+PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const volatile std::sig_atomic_t* stop) {
+  PoreResult r;
+  r.index = task.index;
+  r.label = task.label;
+  r.M = task.M;
+  if (!task.failure.empty()) return failed_result(task);
+  for (std::int32_t f : task.flags) r.flagged_nodes += f == 1 ? 1 : 0;
+
+  contribution::InhomogeneityProblem problem;
+  problem.matrix = {settings.materials.E0, settings.materials.n0};
+  problem.inhomogeneity = {settings.materials.E1, settings.materials.n1};
+  problem.nodes_per_axis = task.M + 1;
+  problem.flags = task.flags;
+  problem.tol = settings.materials.tol;
+  contribution::SolveOptions solve;
+  solve.threads = settings.threads;
+  solve.measure_plans = settings.measure_plans;
+  solve.machine_memory_bytes = physical_memory_bytes();
+  solve.progress = [stop](const contribution::ProgressEvent&) { return stop == nullptr || *stop == 0; };
+
+  const double start = monotonic_seconds();
+  try {
+    const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(std::move(problem), solve);
+    r.status = PoreStatus::solved;
+    r.H = contribution::in_yz_xz_xy_order(result.H, result.shear_order);
+    r.N = contribution::in_yz_xz_xy_order(result.N, result.shear_order);
+    for (std::size_t lc = 0; lc < 6; ++lc) r.iterations[lc] = result.load_cases[lc].iterations;
+    r.conv_flag = result.conv_flag;
+    r.symmetry_flag = result.symmetry_flag;
+  } catch (const contribution::Cancelled&) {
+    r.status = PoreStatus::cancelled;
+  } catch (const std::bad_alloc&) {
+    r.status = PoreStatus::failed;
+    r.message = "out of memory";
+  } catch (const std::exception& e) {
+    r.status = PoreStatus::failed;
+    r.message = e.what();
+  }
+  r.seconds = monotonic_seconds() - start;
+  return r;
+}
+
+std::vector<std::size_t> largest_first(const Population& population, const std::vector<bool>& done) {
+  const std::vector<image::PoreProperties>& kept = population.selection.kept;
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < kept.size(); ++i)
+    if (!done[i]) order.push_back(i);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return kept[a].voxels > kept[b].voxels; });
+  return order;
+}
+
+}  // namespace csolver::pores

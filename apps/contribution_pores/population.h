@@ -1,0 +1,59 @@
+#pragma once
+// The pores of one image: labelled, measured, filtered, each laid onto its
+// own grid and solved through the library. Rank 0 (or a serial run) holds the
+// population and builds tasks; whoever solves needs only the task.
+#include "contribution_pores/options.h"
+#include "contribution_pores/pore_result.h"
+#include "images/pore_labels.h"
+#include "images/pore_properties.h"
+
+#include <csignal>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace csolver::pores {
+
+struct Population {
+  std::int32_t nx = 0, ny = 0, nz = 0;
+  std::int64_t pore_voxels = 0;  // inside voxels of the image
+  std::uint32_t mask_crc = 0;    // CRC-32 of the inside flags: the image's identity in the journal
+  image::Labels labels;
+  image::FilteredPores selection;  // kept in label order
+};
+
+// Labels and filters the image's pores. The mask is released once labelled.
+Population analyse_image(image::Mask mask, const PoresOptions& options);
+
+// What a solving process needs for one pore.
+struct SolveSettings {
+  cli::MaterialOptions materials;
+  int threads = 0;
+  bool measure_plans = true;
+};
+
+struct PoreTask {
+  std::size_t index = 0;  // slot among the kept pores
+  std::uint32_t label = 0;
+  std::int32_t M = 0;
+  std::vector<std::int32_t> flags;  // (M + 1)^3, 1 inside the pore
+  std::string failure;              // non-empty: the grid could not be made
+};
+
+// The pore's grid: --M, or the density --nodes-per-voxel (at least SMALLEST_M).
+PoreTask build_task(const Population& population, const PoresOptions& options, std::size_t index);
+
+// Solves one task through the library. `stop` is polled between iterations:
+// once it is set the solve ends with status cancelled. A pore that cannot be
+// solved (memory, an empty grid) gives status failed, not an exception.
+PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const volatile std::sig_atomic_t* stop);
+
+// A failed result for a task whose grid could not be made.
+PoreResult failed_result(const PoreTask& task);
+
+// The order pores are handed out: largest first (by voxels; equal sizes by
+// label), so that the longest solves do not come last and keep one worker
+// busy while the others wait.
+std::vector<std::size_t> largest_first(const Population& population, const std::vector<bool>& done);
+
+}  // namespace csolver::pores

@@ -1,0 +1,225 @@
+#include "contribution_pores/run.h"
+
+#include "contribution_pores/journal.h"
+#include "contribution_pores/output_files.h"
+#include "contribution_pores/pores_picture.h"
+#include "contribution_pores/stop_signal.h"
+#include "files/atomic_file.h"
+
+#include <filesystem>
+
+namespace csolver::pores {
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+using cli::format_number;
+
+namespace {
+
+// Not a usage mistake, but nothing to do or a journal that is not ours:
+// exit status 2, nothing written.
+class RefusedRun : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(value));
+  return text;
+}
+
+// What decides the pores and their numbers. A journal is continued only
+// under the same parameters; "information" is shown, never compared (the
+// image may have moved or been re-exported with the same voxels).
+json run_parameters(const PoresOptions& o, const Population& p) {
+  json grid;
+  if (o.M > 0) grid["M"] = o.M;
+  else grid["nodes_per_voxel"] = o.nodes_per_voxel;
+  grid["fill"] = o.placement.fill;
+  return {{"format", "contribution_pores journal 1"},
+          {"image", {{"dims", {p.nx, p.ny, p.nz}}, {"pore_voxels", p.pore_voxels}, {"mask_crc32", hex(p.mask_crc)}}},
+          {"voxel_size", o.placement.voxel_size},
+          {"connectivity", o.connectivity == image::Connectivity::six ? 6 : 26},
+          {"min_voxels", o.filter.min_voxels},
+          {"keep_border", o.filter.keep_border},
+          {"grid", grid},
+          {"materials", {{"E0", o.materials.E0}, {"n0", o.materials.n0}, {"E1", o.materials.E1}, {"n1", o.materials.n1}}},
+          {"tol", o.materials.tol},
+          {"information", {{"image_file", o.image_file}, {"selection", o.selection}}}};
+}
+
+void describe_population(std::FILE* out, const PoresOptions& o, const Population& p) {
+  const image::FilteredPores& s = p.selection;
+  std::fprintf(out, " image: %s, %d x %d x %d voxels, pore where %s: %lld voxels\n", o.image_file.c_str(), p.nx, p.ny, p.nz,
+               o.selection.c_str(), static_cast<long long>(p.pore_voxels));
+  std::fprintf(out, " pores: %u found (%s-connected); %zu kept, %zu dropped as small (< %lld voxels), %zu dropped at the border%s\n",
+               p.labels.count, o.connectivity == image::Connectivity::six ? "6" : "26", s.kept.size(), s.dropped_small,
+               static_cast<long long>(o.filter.min_voxels), s.dropped_border, o.filter.keep_border ? " (--keep-border)" : "");
+  const std::string grid = o.M > 0 ? "M = " + std::to_string(o.M)
+                                   : format_number(o.nodes_per_voxel) + " grid intervals per voxel (M at least " +
+                                         std::to_string(SMALLEST_M) + ")";
+  std::fprintf(out, " grid: %s per pore, fill %s; E0 = %s, n0 = %s, E1 = %s, n1 = %s, tol = %s\n", grid.c_str(),
+               format_number(o.placement.fill).c_str(), format_number(o.materials.E0).c_str(),
+               format_number(o.materials.n0).c_str(), format_number(o.materials.E1).c_str(),
+               format_number(o.materials.n1).c_str(), format_number(o.materials.tol).c_str());
+  std::fflush(out);
+}
+
+struct OpenJournal {
+  std::optional<JournalWriter> writer;
+  std::vector<std::optional<PoreResult>> slots;
+  std::size_t resumed = 0;
+};
+
+// Reads DIR's journal and decides: refuse, resume or start afresh. Nothing
+// is written in DIR before this returns a writer.
+OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population& p, const json& parameters) {
+  const fs::path file = o.dir / JOURNAL_NAME;
+  OpenJournal open;
+  open.slots.resize(p.selection.kept.size());
+  const JournalContents journal = read_journal(file);
+  if (journal.exists && journal.has_parameters) {
+    if (!o.resume)
+      throw RefusedRun(o.dir.string() + " holds the journal of an earlier run (" + std::to_string(journal.pores.size()) +
+                       " pores solved); give --resume to go on with it, or choose another directory");
+    const std::vector<std::string> differences = parameter_differences(parameters, journal.parameters);
+    if (!differences.empty()) {
+      std::string message = file.string() + " was written by a run with other parameters; --resume continues only the same run:";
+      for (const std::string& d : differences) message += "\n  " + d;
+      message += "\n(journal's run: " + journal.parameters.value("information", json::object()).dump() +
+                 "); use another directory for a new run";
+      throw RefusedRun(message);
+    }
+    for (const PoreResult& r : journal.pores) {
+      // The same voxels and options give the same labels; check each record
+      // against its pore all the same.
+      if (r.index >= open.slots.size() || p.selection.kept[r.index].label != r.label)
+        throw RefusedRun(file.string() + " holds pore " + std::to_string(r.label) + " at slot " + std::to_string(r.index) +
+                         ", which is not a pore of this image under these parameters");
+      if (!open.slots[r.index]) ++open.resumed;
+      open.slots[r.index] = r;
+    }
+    if (journal.torn_bytes > 0)
+      std::fprintf(out, " journal: dropped %ju bytes at its end that are not a complete record (a run was stopped while writing)\n",
+                   journal.torn_bytes);
+    open.writer.emplace(JournalWriter::resume(file, journal.valid_bytes));
+    std::fprintf(out, " journal: %s, resumed with %zu of %zu pores already solved\n", file.string().c_str(), open.resumed,
+                 open.slots.size());
+    return open;
+  }
+  std::error_code error;
+  fs::create_directories(o.dir, error);
+  if (error) throw OutputError("cannot create the directory " + o.dir.string() + ": " + error.message());
+  open.writer.emplace(JournalWriter::create(file, parameters));
+  std::fprintf(out, " journal: %s (new%s)\n", file.string().c_str(),
+               journal.exists ? ", replacing one without a complete first record" : "");
+  return open;
+}
+
+void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, const std::vector<PoreResult>& results) {
+  const EffectiveProperties effective = effective_properties(o, p, results);
+  write_file_atomically(o.dir / "pores.csv", pores_csv(p, results));
+  write_file_atomically(o.dir / "pores.json", pores_json(o, p, results));
+  write_file_atomically(o.dir / "effective.json", effective_json(o, effective));
+  write_file_atomically(o.dir / "pores.png", pores_picture(p));
+  std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png\n", o.dir.string().c_str());
+  const auto& nia = effective.nia.isotropic;
+  const auto& mt = effective.mori_tanaka.isotropic;
+  std::fprintf(out, " porosity %s; isotropic part: non-interaction E = %.6g, nu = %.6g; Mori-Tanaka E = %.6g, nu = %.6g\n",
+               format_number(effective.porosity).c_str(), nia.E, nia.nu, mt.E, mt.nu);
+}
+
+int solve_and_write(const cli::CommandLine& cl, std::FILE* out, std::FILE* err, Distributor* distributor) {
+  ReadOptions read = read_pores_options(cl);
+  const PoresOptions& o = read.options;
+  const Population population = analyse_image(std::move(read.mask), o);
+  describe_population(out, o, population);
+  if (population.pore_voxels == 0)
+    throw RefusedRun("the image has no pore voxel (pore where " + o.selection + "); check --threshold, --label or --invert");
+  if (population.selection.kept.empty())
+    throw RefusedRun("no pore is left to solve: " + std::to_string(population.labels.count) + " found, " +
+                     std::to_string(population.selection.dropped_small) + " smaller than --min-voxels, " +
+                     std::to_string(population.selection.dropped_border) + " at the border (--keep-border keeps those)");
+
+  OpenJournal journal = open_journal(out, o, population, run_parameters(o, population));
+  std::vector<bool> done(journal.slots.size());
+  for (std::size_t i = 0; i < done.size(); ++i) done[i] = journal.slots[i].has_value();
+  const std::vector<std::size_t> order = largest_first(population, done);
+
+  install_stop_handlers();
+  Recorder recorder(out, *journal.writer, population, journal.slots, order.size());
+  bool finished = true;
+  if (!order.empty()) {
+    std::fprintf(out, " solving %zu pores, largest first, %s\n", order.size(),
+                 distributor ? distributor->describe().c_str()
+                             : ("in this process" + (o.threads > 0 ? ", " + std::to_string(o.threads) + " threads" : std::string())).c_str());
+    std::fflush(out);
+    finished = distributor ? distributor->solve(population, o, order, recorder) : solve_serially(population, o, order, recorder);
+  } else if (distributor) {
+    distributor->release_workers();
+  }
+  if (!finished) {
+    const int signal_number = stop_signal();
+    std::fprintf(err,
+                 "contribution_pores: stopped by %s; %zu of %zu pores are in the journal %s; run again with --resume to "
+                 "go on\n",
+                 signal_number == SIGINT ? "SIGINT" : signal_number == SIGTERM ? "SIGTERM" : "a signal on a worker rank",
+                 journal.resumed + recorder.done(), journal.slots.size(), (o.dir / JOURNAL_NAME).string().c_str());
+    return 128 + (signal_number != 0 ? signal_number : SIGTERM);
+  }
+
+  std::vector<PoreResult> results;
+  for (const std::optional<PoreResult>& r : journal.slots) results.push_back(*r);
+  write_outputs(out, o, population, results);
+  std::size_t failed = 0, unconverged = 0;
+  for (const PoreResult& r : results) {
+    failed += r.status == PoreStatus::failed ? 1 : 0;
+    unconverged += r.status == PoreStatus::solved && r.conv_flag != 1 ? 1 : 0;
+  }
+  if (unconverged > 0)
+    std::fprintf(out, " note: %zu pores did not converge to --tol (conv_flag 0); their tensors are the last iterates\n", unconverged);
+  if (failed > 0) {
+    std::fprintf(err, "contribution_pores: %zu of %zu pores failed (status \"failed\" in pores.json, left out of effective.json's sums)\n",
+                 failed, results.size());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int run_pores(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, Distributor* distributor) {
+  // Workers wait for rank 0's first answer; every way out of here gives it.
+  struct Release {
+    Distributor* d;
+    ~Release() {
+      if (d) d->release_workers();
+    }
+  } release{distributor};
+  try {
+    const cli::CommandLine cl = parse_pores_command_line(args);
+    if (cl.help) {
+      std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    return solve_and_write(cl, out, err, distributor);
+  } catch (const cli::UsageError& e) {
+    std::fprintf(err, "contribution_pores: %s\nTry 'contribution_pores --help'.\n", e.what());
+    return 2;
+  } catch (const image::ImageError& e) {
+    std::fprintf(err, "contribution_pores: %s\n", e.what());
+    return 2;
+  } catch (const RefusedRun& e) {
+    std::fprintf(err, "contribution_pores: %s\n", e.what());
+    return 2;
+  } catch (const JournalError& e) {
+    std::fprintf(err, "contribution_pores: %s\n", e.what());
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(err, "contribution_pores: %s\n", e.what());
+    return 1;
+  }
+}
+
+}  // namespace csolver::pores

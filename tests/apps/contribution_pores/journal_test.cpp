@@ -1,0 +1,177 @@
+// The journal of a population run: records read back exactly, a torn or
+// spoilt tail is never believed, a resumed journal is truncated before it
+// grows, and a second run cannot write into the same journal.
+#include "contribution_pores/journal.h"
+#include "support/scratch.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+namespace csolver::pores {
+namespace {
+
+namespace fs = std::filesystem;
+using json = nlohmann::ordered_json;
+
+PoreResult sample_result(std::size_t index) {
+  PoreResult r;
+  r.index = index;
+  r.label = static_cast<std::uint32_t>(3 * index + 1);
+  r.status = PoreStatus::solved;
+  r.M = 12;
+  r.flagged_nodes = 1234;
+  // Values whose shortest text has 17 digits, tiny and huge ones, a
+  // negative zero: the record must give back the same doubles.
+  for (std::size_t i = 0; i < 6; ++i)
+    for (std::size_t j = 0; j < 6; ++j) {
+      r.H[i][j] = (1.0 + static_cast<double>(index)) / (3.0 + static_cast<double>(i * 6 + j));
+      r.N[i][j] = -r.H[i][j] * 1e-300;
+    }
+  r.H[5][5] = std::numeric_limits<double>::max();
+  r.N[0][0] = -0.0;
+  r.N[1][1] = std::numeric_limits<double>::denorm_min();
+  r.iterations = {70, 71, 72, 73, 74, 75};
+  r.conv_flag = 1;
+  r.symmetry_flag = 0;
+  r.seconds = 0.1 + static_cast<double>(index);
+  return r;
+}
+
+void expect_same(const PoreResult& a, const PoreResult& b) {
+  EXPECT_EQ(a.index, b.index);
+  EXPECT_EQ(a.label, b.label);
+  EXPECT_EQ(a.status, b.status);
+  EXPECT_EQ(a.message, b.message);
+  EXPECT_EQ(a.M, b.M);
+  EXPECT_EQ(a.flagged_nodes, b.flagged_nodes);
+  for (std::size_t i = 0; i < 6; ++i)
+    for (std::size_t j = 0; j < 6; ++j) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(a.H[i][j]), std::bit_cast<std::uint64_t>(b.H[i][j])) << i << j;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(a.N[i][j]), std::bit_cast<std::uint64_t>(b.N[i][j])) << i << j;
+    }
+  EXPECT_EQ(a.iterations, b.iterations);
+  EXPECT_EQ(a.conv_flag, b.conv_flag);
+  EXPECT_EQ(a.symmetry_flag, b.symmetry_flag);
+  EXPECT_EQ(a.seconds, b.seconds);
+}
+
+json parameters(int M) {
+  return {{"format", "test"}, {"grid", {{"M", M}}}, {"tol", 1e-6}, {"information", {{"image_file", "a.tif"}}}};
+}
+
+std::string read_all(const fs::path& file) { return testing::read_text(file); }
+
+void write_all(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary | std::ios::trunc) << text; }
+
+TEST(PoreRecord, ReadsBackEveryValueExactly) {
+  PoreResult failed;
+  failed.index = 7;
+  failed.label = 9;
+  failed.status = PoreStatus::failed;
+  failed.message = "no grid node lies \"inside\"\nat M = 4";
+  for (const PoreResult& r : {sample_result(0), sample_result(5), failed}) {
+    const std::string text = encode_result(r);
+    EXPECT_EQ(text.find('\n'), std::string::npos) << "a record is one line";
+    expect_same(decode_result(text), r);
+  }
+  EXPECT_THROW(decode_result("{\"index\": 1}"), RecordError);
+  EXPECT_THROW(decode_result("not json"), RecordError);
+}
+
+TEST(Journal, KeepsEveryCompleteRecordAndNoTornOne) {
+  testing::ScratchDir dir(testing::current_test_name());
+  const fs::path file = dir.path() / JOURNAL_NAME;
+  {
+    JournalWriter writer = JournalWriter::create(file, parameters(12));
+    for (std::size_t i = 0; i < 3; ++i) writer.append(sample_result(i));
+  }
+  const std::string whole = read_all(file);
+  const JournalContents all = read_journal(file);
+  ASSERT_TRUE(all.has_parameters);
+  EXPECT_EQ(all.parameters, parameters(12));
+  ASSERT_EQ(all.pores.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) expect_same(all.pores[i], sample_result(i));
+  EXPECT_EQ(all.valid_bytes, whole.size());
+  EXPECT_EQ(all.torn_bytes, 0u);
+
+  // A kill can stop the last write after any byte, its newline included.
+  const std::size_t last_start = whole.rfind('\n', whole.size() - 2) + 1;
+  for (std::size_t cut = last_start; cut < whole.size(); ++cut) {
+    write_all(file, whole.substr(0, cut));
+    const JournalContents torn = read_journal(file);
+    ASSERT_EQ(torn.pores.size(), 2u) << "cut at " << cut;
+    EXPECT_EQ(torn.valid_bytes, last_start);
+    EXPECT_EQ(torn.torn_bytes, cut - last_start);
+  }
+
+  // A complete line whose bytes changed ends what is believed.
+  for (const char* spoil : {"digit", "length"}) {
+    std::string spoilt = whole;
+    const std::size_t second = whole.find('\n') + 1 + whole.substr(whole.find('\n') + 1).find('\n') + 1;
+    if (std::string(spoil) == "digit") spoilt[second + 40] = spoilt[second + 40] == '1' ? '2' : '1';
+    else spoilt.insert(second + 30, " ");
+    write_all(file, spoilt);
+    const JournalContents read = read_journal(file);
+    EXPECT_EQ(read.pores.size(), 1u) << spoil;
+    EXPECT_EQ(read.valid_bytes, second) << spoil;
+  }
+  // A first record cut short: no parameters, nothing believed.
+  write_all(file, whole.substr(0, 20));
+  EXPECT_FALSE(read_journal(file).has_parameters);
+  EXPECT_FALSE(read_journal(dir.path() / "absent").exists);
+}
+
+TEST(Journal, ResumingDropsTheTornTailBeforeAppending) {
+  testing::ScratchDir dir(testing::current_test_name());
+  const fs::path file = dir.path() / JOURNAL_NAME;
+  {
+    JournalWriter writer = JournalWriter::create(file, parameters(12));
+    writer.append(sample_result(0));
+    writer.append(sample_result(1));
+  }
+  const std::string whole = read_all(file);
+  write_all(file, whole.substr(0, whole.size() - 25));  // the second record torn
+  const JournalContents torn = read_journal(file);
+  ASSERT_EQ(torn.pores.size(), 1u);
+  {
+    JournalWriter writer = JournalWriter::resume(file, torn.valid_bytes);
+    writer.append(sample_result(1));
+    writer.append(sample_result(2));
+  }
+  const JournalContents resumed = read_journal(file);
+  EXPECT_EQ(resumed.torn_bytes, 0u);
+  ASSERT_EQ(resumed.pores.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) expect_same(resumed.pores[i], sample_result(i));
+}
+
+TEST(Journal, OneRunAtATime) {
+  testing::ScratchDir dir(testing::current_test_name());
+  const fs::path file = dir.path() / JOURNAL_NAME;
+  JournalWriter first = JournalWriter::create(file, parameters(12));
+  try {
+    JournalWriter second = JournalWriter::resume(file, read_journal(file).valid_bytes);
+    FAIL() << "a second writer was allowed";
+  } catch (const JournalError& e) {
+    EXPECT_NE(std::string(e.what()).find("in use by another run"), std::string::npos) << e.what();
+  }
+}
+
+TEST(Journal, ParametersDifferByNameAndIgnoreInformation) {
+  json moved = parameters(12);
+  moved["information"]["image_file"] = "elsewhere/a.tif";
+  EXPECT_TRUE(parameter_differences(parameters(12), moved).empty());
+  const std::vector<std::string> d = parameter_differences(parameters(16), parameters(12));
+  ASSERT_EQ(d.size(), 1u);
+  EXPECT_EQ(d[0], "grid: {\"M\":16} here, {\"M\":12} in the journal");
+  json fewer = parameters(12);
+  fewer.erase("tol");
+  EXPECT_EQ(parameter_differences(parameters(12), fewer).size(), 1u);
+  EXPECT_EQ(parameter_differences(fewer, parameters(12)).size(), 1u);
+}
+
+}  // namespace
+}  // namespace csolver::pores
