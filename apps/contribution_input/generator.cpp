@@ -1,6 +1,7 @@
 #include "contribution_input/generator.h"
 
 #include "api/memory_estimate.h"
+#include "cli/exit_status.h"
 #include "cli/material_options.h"
 #include "cli/shape_options.h"
 #include "contribution/errors.h"
@@ -182,18 +183,12 @@ int run_generator(const std::vector<std::string>& args, std::FILE* out, std::FIL
       return 0;
     }
     return generate(cl, out);
-  } catch (const cli::UsageError& e) {
-    std::fprintf(err, "contribution_input: %s\nTry 'contribution_input --help'.\n", e.what());
-    return 2;
-  } catch (const image::ImageError& e) {
-    std::fprintf(err, "contribution_input: %s\n", e.what());
-    return 2;
   } catch (const contribution::ResourceError& e) {
+    // A grid too large for this machine is a choice of the command line.
     std::fprintf(err, "contribution_input: %s\n", e.what());
     return 2;
-  } catch (const std::exception& e) {
-    std::fprintf(err, "contribution_input: %s\n", e.what());
-    return 1;
+  } catch (...) {
+    return cli::report_failure("contribution_input", err);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "contribution_pores/run.h"
 
+#include "cli/exit_status.h"
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
 #include "contribution_pores/pores_picture.h"
@@ -204,21 +205,14 @@ int run_pores(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
       return 0;
     }
     return solve_and_write(cl, out, err, distributor);
-  } catch (const cli::UsageError& e) {
-    std::fprintf(err, "contribution_pores: %s\nTry 'contribution_pores --help'.\n", e.what());
-    return 2;
-  } catch (const image::ImageError& e) {
-    std::fprintf(err, "contribution_pores: %s\n", e.what());
-    return 2;
   } catch (const RefusedRun& e) {
     std::fprintf(err, "contribution_pores: %s\n", e.what());
     return 2;
   } catch (const JournalError& e) {
     std::fprintf(err, "contribution_pores: %s\n", e.what());
     return 2;
-  } catch (const std::exception& e) {
-    std::fprintf(err, "contribution_pores: %s\n", e.what());
-    return 1;
+  } catch (...) {
+    return cli::report_failure("contribution_pores", err);
   }
 }
 

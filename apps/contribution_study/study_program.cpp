@@ -1,5 +1,6 @@
 #include "contribution_study/study_program.h"
 
+#include "cli/exit_status.h"
 #include "cli/material_options.h"
 #include "cli/shape_options.h"
 #include "contribution/study.h"
@@ -217,18 +218,8 @@ int run_study_program(const std::vector<std::string>& args, std::FILE* out, std:
       return 0;
     }
     return study(cl, out);
-  } catch (const UsageError& e) {
-    std::fprintf(err, "contribution_study: %s\nTry 'contribution_study --help'.\n", e.what());
-    return 2;
-  } catch (const image::ImageError& e) {
-    std::fprintf(err, "contribution_study: %s\n", e.what());
-    return 2;
-  } catch (const contribution::InvalidProblem& e) {
-    std::fprintf(err, "contribution_study: %s\n", e.what());
-    return 2;
-  } catch (const std::exception& e) {
-    std::fprintf(err, "contribution_study: %s\n", e.what());
-    return 1;
+  } catch (...) {
+    return cli::report_failure("contribution_study", err);
   }
 }
 
