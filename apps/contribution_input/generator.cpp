@@ -74,12 +74,12 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
   require_physical_memory(node_table_bytes(M + 1, M + 1) * 3, "generating input.txt");
 
   const double t0 = monotonic_seconds();
-  const cli::ShapeSpec spec = cli::read_shape(cl, o, crack_wanted);
-  if (!spec.crack) cli::require_inhomogeneity_modulus(m);
+  const cli::ShapeSpec shape = cli::read_shape(cl, o, crack_wanted);
+  if (!shape.crack) cli::require_inhomogeneity_modulus(m);
   o.reject_unused(COMMON);
-  const NodeTable nodes = cli::shape_node_table(spec, M);
+  const NodeTable nodes = cli::shape_node_table(shape, M);
   const std::optional<std::string> text_option = o.text("--text");
-  std::string text = text_option ? *text_option : spec.description + (spec.crack ? "" : ", E1/E0 = " + format_number(m.E1 / m.E0)) +
+  std::string text = text_option ? *text_option : shape.description + (shape.crack ? "" : ", E1/E0 = " + format_number(m.E1 / m.E0)) +
                                                       ", M = " + std::to_string(M);
   if (text.find_first_of("\r\n") != std::string::npos) throw UsageError("--text must be one line");
   if (text.size() > FUNCTION_TEXT_LENGTH) {
@@ -88,14 +88,14 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
   }
 
   const double h = grid_step(M);
-  const std::size_t flagged = count_flagged(nodes, spec.crack);
+  const std::size_t flagged = count_flagged(nodes, shape.crack);
   if (flagged == 0)
     throw UsageError("no grid node lies inside the shape at M = " + std::to_string(M) +
                      " (h = " + format_number(h) + "); make the shape larger or M larger");
-  const BoxBounds bounds = spec.crack ? crack_bounds(nodes, h) : inhomogeneity_bounds(nodes, h);
+  const BoxBounds bounds = shape.crack ? crack_bounds(nodes, h) : inhomogeneity_bounds(nodes, h);
   const double t_shape = monotonic_seconds();
 
-  const std::string content = shapes::input_text(nodes, {m.E0, m.n0, m.E1, m.n1, m.tol}, spec.crack, text);
+  const std::string content = shapes::input_text(nodes, {m.E0, m.n0, m.E1, m.n1, m.tol}, shape.crack, text);
   const fs::path dir = cl.texts.count("-o") ? fs::path(cl.texts.at("-o")) : fs::path(".");
   std::error_code error;
   fs::create_directories(dir, error);
@@ -111,7 +111,7 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
                write_seconds > 0 ? static_cast<double>(records) / write_seconds : 0.0, t_shape - t0);
   std::fprintf(out, " text: %s\n", text.c_str());
   std::fprintf(out, " grid: M = %d, N = %d nodes per axis, h = %s\n", M, M + 1, format_number(h).c_str());
-  if (spec.crack) {
+  if (shape.crack) {
     std::fprintf(out, " flagged nodes: %zu (crack plane k = 1)\n", flagged);
     std::fprintf(out, " box: offset (%d, %d) extent %d x %d; x %s, y %s\n", bounds.ix0, bounds.iy0, bounds.nx, bounds.ny,
                  coordinate_range(bounds.ix0, bounds.nx, h).c_str(), coordinate_range(bounds.iy0, bounds.ny, h).c_str());
@@ -126,21 +126,21 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
                  format_number(m.E1 / m.E0).c_str());
   }
   // The program keeps only the crack plane of a crack input.
-  const std::size_t table = node_table_bytes(M + 1, spec.crack ? 1 : M + 1);
-  const std::size_t solver = spec.crack ? crack_solver_bytes(bounds) : inhomogeneity_solver_bytes(bounds);
+  const std::size_t table = node_table_bytes(M + 1, shape.crack ? 1 : M + 1);
+  const std::size_t solver = shape.crack ? crack_solver_bytes(bounds) : inhomogeneity_solver_bytes(bounds);
   std::fprintf(out, " estimated memory: %s for the node table while reading, %s for the solver (released one before the other)\n",
                mebibytes(table).c_str(), mebibytes(solver).c_str());
   if (std::max(table, solver) > physical_memory_bytes())
     std::fprintf(out, " warning: this machine has %s; the program will refuse this run\n", mebibytes(physical_memory_bytes()).c_str());
 
   if (const std::optional<std::string> png = o.text("--preview")) {
-    const drawing::RasterFigure picture = spec.crack ? preview::crack_plane(nodes) : preview::volume_slices(nodes);
+    const drawing::RasterFigure picture = shape.crack ? preview::crack_plane(nodes) : preview::volume_slices(nodes);
     const fs::path png_path = with_parent(*png);
     fs::create_directories(png_path.parent_path(), error);
     if (error) throw OutputError("cannot create the directory " + png_path.parent_path().string() + ": " + error.message());
     write_file_atomically(png_path, drawing::rasters_png(picture));
     std::fprintf(out, " preview: %s (%s)\n", png->c_str(),
-                 spec.crack ? "crack plane k = 1, y up" : "mid-slices xy | xz | yz, second axis up");
+                 shape.crack ? "crack plane k = 1, y up" : "mid-slices xy | xz | yz, second axis up");
   }
   return 0;
 }

@@ -104,13 +104,13 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const contribution::PlanarKernel kernel = parse_kernel(o.text("--kernel"));
   const int threads = static_cast<int>(o.whole("--threads", 0, 0, 1024));
   const bool crack_wanted = o.has("--crack");
-  const cli::ShapeSpec spec = cli::read_shape(cl, o, crack_wanted);
-  if (!spec.crack) cli::require_inhomogeneity_modulus(m);
-  if (!spec.crack && o.text("--kernel")) throw UsageError("--kernel applies to cracks only");
+  const cli::ShapeSpec shape = cli::read_shape(cl, o, crack_wanted);
+  if (!shape.crack) cli::require_inhomogeneity_modulus(m);
+  if (!shape.crack && o.text("--kernel")) throw UsageError("--kernel applies to cracks only");
   o.reject_unused(COMMON);
 
-  StudyDescription d{o.text("--text").value_or(spec.description), m.E0, m.n0, m.E1, m.n1, m.tol};
-  if (!spec.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
+  StudyDescription d{o.text("--text").value_or(shape.description), m.E0, m.n0, m.E1, m.n1, m.tol};
+  if (!shape.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
   const fs::path dir = o.text("-o").value_or(".");
   std::error_code error;
   fs::create_directories(dir, error);
@@ -139,13 +139,13 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   std::signal(SIGTERM, on_stop_signal);
   contribution::Study result;
   try {
-    result = spec.crack
+    result = shape.crack
                  ? contribution::run_crack_study(
                        [&](std::int32_t M) {
                          contribution::CrackProblem p;
                          p.matrix = {m.E0, m.n0};
                          p.nodes_per_axis = M + 1;
-                         p.flags = cli::shape_flags(spec, M);
+                         p.flags = cli::shape_flags(shape, M);
                          p.tol = m.tol;
                          p.kernel = kernel;
                          return p;
@@ -157,7 +157,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                          p.matrix = {m.E0, m.n0};
                          p.inhomogeneity = {m.E1, m.n1};
                          p.nodes_per_axis = M + 1;
-                         p.flags = cli::shape_flags(spec, M);
+                         p.flags = cli::shape_flags(shape, M);
                          p.tol = m.tol;
                          return p;
                        },
