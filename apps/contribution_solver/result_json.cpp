@@ -93,6 +93,7 @@ std::string inhomogeneity_result_json(const InhomogeneityRun& run, double elapse
   out["problem"] = "inhomogeneity";
   out["formulation"] = run.setup.formulation == Formulation::stiffness ? "stiffness" : "compliance";
   out["box"] = box(run.bounds, run.setup.h, false);
+  out["convolution"] = layout_name(run.convolution);
   out["conv_flag"] = run.solution.conv_flag;
   out["symmetry_flag"] = run.tensors.symmetry_flag;
   out["load_cases"] = load_cases(run.solution.load_cases);
@@ -109,6 +110,7 @@ std::string crack_result_json(const ProblemSetup& setup, const CrackRun& run, do
   out["problem"] = "crack";
   out["formulation"] = nullptr;  // the crack branch has none
   out["box"] = box(run.bounds, setup.h, true);
+  out["convolution"] = layout_name(run.convolution);
   out["conv_flag"] = run.conv_flag;
   out["symmetry_flag"] = 1;  // as printed: the crack branch has no symmetry test
   out["load_cases"] = load_cases(run.load_cases);

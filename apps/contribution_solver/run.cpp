@@ -63,7 +63,9 @@ InhomogeneityRun solve_inhomogeneity(ProblemSetup setup, NodeTable nodes, const 
   const Box box = build_box(setup, nodes, run.bounds);
   nodes = NodeTable();  // the full table and the solver's arrays never coexist
 
-  PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, effort);
+  PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, effort, 0,
+                         volume_kernel_symmetry(setup.formulation, box));
+  run.convolution = conv.layout();
   build_volume_kernel(setup, box, conv);
   progress.ready();
   run.solution = solve_load_cases(setup, box, conv, progress);
@@ -81,7 +83,9 @@ CrackRun solve_crack(const ProblemSetup& setup, NodeTable nodes, const Progress&
   const CrackGrid grid = build_crack_grid(nodes, run.bounds);
   nodes = NodeTable();
 
-  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, effort);
+  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, effort, 0,
+                         planar_kernel_symmetry(grid));
+  run.convolution = conv.layout();
   build_planar_kernel(setup, grid, conv);
   progress.ready();
   CrackOperator op(grid, conv);

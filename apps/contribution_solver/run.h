@@ -3,6 +3,7 @@
 // load cases, form the results, write the report.
 #include "contribution_solver/input.h"
 #include "model/problem_setup.h"
+#include "numlib/convolution.h"
 #include "numlib/fft.h"
 #include "solver/bicgstab.h"
 #include "solver/inhomogeneity_solver.h"
@@ -21,6 +22,7 @@ struct InhomogeneityRun {
   BoxBounds bounds;
   InhomogeneitySolution solution;
   InhomogeneityTensors tensors;
+  SpectrumLayout convolution = SpectrumLayout::half_spectrum;  // the kernel spectra's layout taken
 };
 
 struct CrackRun {
@@ -29,6 +31,7 @@ struct CrackRun {
   int conv_flag = 1;
   CrackReductions reductions;
   CrackTensors tensors;
+  SpectrumLayout convolution = SpectrumLayout::half_spectrum;
 };
 
 // Both take the node table by value and release it as soon as the box or the

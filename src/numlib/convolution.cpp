@@ -25,6 +25,13 @@ std::size_t spectrum_points(const std::vector<int>& box_extent) {
   return points;
 }
 
+// Frequencies 0 ... n per axis (one along z in 2-D): the octant of a box.
+std::size_t octant_points(const std::vector<int>& box_extent) {
+  std::size_t points = 1;
+  for (int n : box_extent) points *= static_cast<std::size_t>(n) + 1;
+  return points;
+}
+
 fftw_iodim dim(std::size_t n, std::size_t in_stride, std::size_t out_stride) {
   return fftw_iodim{static_cast<int>(n), static_cast<int>(in_stride), static_cast<int>(out_stride)};
 }
@@ -49,6 +56,45 @@ inline void combine_fixed(const double* const* k, const double* const* xr, const
     }
     y[2 * p] = re;
     y[2 * p + 1] = im;
+  }
+}
+
+// The same with the real and imaginary parts of y in separate arrays.
+template <int N>
+inline void combine_split_fixed(const double* const* k, const double* const* xr, const double* const* xi,
+                                double* __restrict yr, double* __restrict yi, std::size_t n) {
+  for (std::size_t p = 0; p < n; ++p) {
+    double re = 0.0, im = 0.0;
+    for (int t = 0; t < N; ++t) {
+      re += k[t][p] * xr[t][p];
+      im += k[t][p] * xi[t][p];
+    }
+    yr[p] = re;
+    yi[p] = im;
+  }
+}
+
+[[gnu::target_clones("avx2", "default")]] void combine_split(std::size_t terms, const double* const* k,
+                                                              const double* const* xr, const double* const* xi,
+                                                              double* __restrict yr, double* __restrict yi,
+                                                              std::size_t n) {
+  switch (terms) {
+    case 1: return combine_split_fixed<1>(k, xr, xi, yr, yi, n);
+    case 2: return combine_split_fixed<2>(k, xr, xi, yr, yi, n);
+    case 3: return combine_split_fixed<3>(k, xr, xi, yr, yi, n);
+    case 4: return combine_split_fixed<4>(k, xr, xi, yr, yi, n);
+    case 5: return combine_split_fixed<5>(k, xr, xi, yr, yi, n);
+    case 6: return combine_split_fixed<6>(k, xr, xi, yr, yi, n);
+    default:
+      for (std::size_t p = 0; p < n; ++p) {
+        double re = 0.0, im = 0.0;
+        for (std::size_t t = 0; t < terms; ++t) {
+          re += k[t][p] * xr[t][p];
+          im += k[t][p] * xi[t][p];
+        }
+        yr[p] = re;
+        yi[p] = im;
+      }
   }
 }
 
@@ -85,9 +131,13 @@ Coupling diagonal_coupling(int components, int kernel) {
 
 int default_thread_count() { return std::max(1, omp_get_max_threads()); }
 
+const char* layout_name(SpectrumLayout layout) {
+  return layout == SpectrumLayout::octant ? "octant" : "half_spectrum";
+}
+
 PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
-                                     PlannerEffort effort, int threads)
-    : box_(box_extent), padded_(doubled(box_extent)), max_outputs_(max_outputs) {
+                                     PlannerEffort effort, int threads, const std::vector<AxisParities>& mirror)
+    : box_(box_extent), padded_(doubled(box_extent)), max_outputs_(max_outputs), parities_(mirror) {
   if (box_.size() != 2 && box_.size() != 3) throw std::invalid_argument("convolution rank must be 2 or 3");
   for (int n : box_) {
     if (n < 1) throw std::invalid_argument("convolution box extent below 1");
@@ -104,18 +154,38 @@ PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int ker
   corner_ = ny_ * nz_;
   points_ = px_ * py_ * pz_;
   spectrum_ = hx_ * slab_;
+  oy_ = ny_ + 1;
+  oz_ = box_.size() == 3 ? nz_ + 1 : 1;
+  octant_slab_ = oy_ * oz_;
+  octant_ = hx_ * octant_slab_;
+  block_rows_ = std::clamp<std::size_t>(PRODUCT_BLOCK / oy_, 1, oz_);
   set_threads(threads);
+  const bool octant = !parities_.empty();
+  if (octant && parities_.size() != static_cast<std::size_t>(kernel_count))
+    throw std::invalid_argument("convolution: parities given for some kernels only");
+  for (AxisParities& parity : parities_) {
+    if (box_.size() == 2) parity[2] = Parity::even;
+    int odd = 0;
+    for (Parity p : parity) odd += p == Parity::odd ? 1 : 0;
+    // An odd number of odd axes makes the spectrum imaginary.
+    if (odd % 2 != 0) throw std::invalid_argument("convolution: a kernel with an odd number of odd axes");
+  }
 
-  for (int s = 0; s < kernel_count; ++s) staging_.emplace_back(spectrum_);
+  if (octant)
+    for (int s = 0; s < kernel_count; ++s) kernels_.emplace_back(octant_);
+  else
+    for (int s = 0; s < kernel_count; ++s) staging_.emplace_back(spectrum_);
   // The planner overwrites the arrays it measures on: plan on the first
   // staging array (or a scratch one) and clear it afterwards.
   ComplexBuffer scratch;
-  if (staging_.empty()) scratch = ComplexBuffer(spectrum_);
+  if (staging_.empty()) scratch = ComplexBuffer(octant ? slab_ : spectrum_);
   const ComplexBuffer& probe = staging_.empty() ? scratch : staging_.front();
   fftw_complex* c = probe.data();
   const unsigned flags = planner_flags(effort);
 
-  {
+  if (octant) {
+    plan_octant();
+  } else {
     std::vector<int> row_major(padded_.rbegin(), padded_.rend());
     kernel_forward_ =
         FftPlan(fftw_plan_dft_r2c(static_cast<int>(row_major.size()), row_major.data(), probe.reals(), c, flags));
@@ -167,7 +237,74 @@ std::size_t PaddedConvolution::padded_index(const std::array<int, 3>& offset) co
   return wrapped_index(padded_, offset);
 }
 
+std::size_t PaddedConvolution::sample_index(const std::array<int, 3>& offset) const {
+  if (layout() == SpectrumLayout::half_spectrum) return padded_index(offset);
+  for (std::size_t axis = 0; axis < 3; ++axis) {
+    const int extent = axis < box_.size() ? box_[axis] : 1;
+    if (offset[axis] < 0 || offset[axis] >= extent)
+      throw std::invalid_argument("convolution: an offset outside the octant of stored kernel samples");
+  }
+  const auto [p, q, r] = offset;
+  return static_cast<std::size_t>(q) + oy_ * (static_cast<std::size_t>(r) + oz_ * static_cast<std::size_t>(p));
+}
+
+// Per pattern of odd axes, the in-place transform of the octant of samples
+// into the octant of the spectrum. Along an even axis the n + 1 points 0 ... n
+// (n holds zero) by the DCT-I, which is the padded grid's transform of an even
+// sequence; along an odd axis the points 1 ... n - 1 by the DST-I, which is
+// i times its transform of an odd sequence; the points 0 and n stay zero.
+// Made with FFTW_ESTIMATE: each runs once per kernel, so measuring would cost
+// more than it could save.
+void PaddedConvolution::plan_octant() {
+  const std::size_t rank = box_.size();
+  octant_plans_.clear();
+  octant_plans_.resize(std::size_t{1} << rank);
+  std::vector<bool> wanted(octant_plans_.size(), false);
+  for (const AxisParities& parity : parities_) wanted[odd_pattern(parity)] = true;
+  double* probe = kernels_.front().data();
+  for (std::size_t pattern = 0; pattern < wanted.size(); ++pattern) {
+    if (!wanted[pattern]) continue;
+    // Axes x, then z, then y: the storage order, y fastest.
+    const std::size_t extent[3] = {nx_, nz_, ny_};
+    const std::size_t stride[3] = {octant_slab_, oy_, 1};
+    const std::size_t axis_of[3] = {0, 2, 1};
+    std::vector<fftw_iodim> dims;
+    std::vector<fftw_r2r_kind> kinds;
+    std::size_t start = 0;
+    bool vanishes = false;
+    for (std::size_t d = 0; d < 3; ++d) {
+      if (axis_of[d] >= rank) continue;
+      const std::size_t n = extent[d];
+      if ((pattern >> axis_of[d]) & 1) {
+        if (n < 2) vanishes = true;
+        dims.push_back(dim(n - 1, stride[d], stride[d]));
+        kinds.push_back(FFTW_RODFT00);
+        start += stride[d];
+      } else {
+        dims.push_back(dim(n + 1, stride[d], stride[d]));
+        kinds.push_back(FFTW_REDFT00);
+      }
+    }
+    if (vanishes) continue;
+    octant_plans_[pattern] =
+        FftPlan(fftw_plan_guru_r2r(static_cast<int>(dims.size()), dims.data(), 0, nullptr, probe + start, probe + start,
+                                   kinds.data(), FFTW_ESTIMATE));
+  }
+}
+
+std::size_t PaddedConvolution::odd_pattern(const AxisParities& parity) {
+  std::size_t pattern = 0;
+  for (std::size_t axis = 0; axis < 3; ++axis)
+    if (parity[axis] == Parity::odd) pattern |= std::size_t{1} << axis;
+  return pattern;
+}
+
 void PaddedConvolution::set_kernel_sample(int kernel, std::size_t index, double value) {
+  if (layout() == SpectrumLayout::octant) {
+    assert(!transformed_ && index < octant_);
+    kernels_[static_cast<std::size_t>(kernel)].data()[index] = value;
+    return;
+  }
   assert(!transformed_ && index < points_);
   // Rows of px_ samples sit 2 hx_ doubles apart in FFTW's in-place r2c layout.
   const std::size_t x = index % px_;
@@ -177,6 +314,56 @@ void PaddedConvolution::set_kernel_sample(int kernel, std::size_t index, double 
 
 void PaddedConvolution::transform_kernels() {
   if (transformed_) throw std::logic_error("kernels transformed twice");
+  if (layout() == SpectrumLayout::octant)
+    transform_octant();
+  else
+    transform_half_spectrum();
+  transformed_ = true;
+  ensure_work(max_outputs_);
+}
+
+void PaddedConvolution::transform_octant() {
+  const std::size_t count = kernels_.size();
+  const double scale = 1.0 / static_cast<double>(points_);
+  const std::size_t extent[3] = {nx_, ny_, box_.size() == 3 ? nz_ : 1};
+  std::vector<int> not_odd(count, -1);  // the axis along which a kernel declared odd is not
+  const int team = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads_), std::max<std::size_t>(count, 1)));
+#pragma omp parallel for num_threads(team) schedule(dynamic, 1)
+  for (std::size_t s = 0; s < count; ++s) {
+    double* k = kernels_[s].data();
+    const AxisParities& parity = parities_[s];
+    const std::size_t pattern = odd_pattern(parity);
+    // An odd kernel vanishes at offset 0 along its odd axis; the DST leaves
+    // that point out, so a value there would be lost without a word. Values
+    // that are not finite pass: they are to show in the results.
+    for (std::size_t axis = 0; axis < 3 && not_odd[s] < 0; ++axis) {
+      if (parity[axis] != Parity::odd) continue;
+      for (std::size_t p = 0; p < extent[0]; ++p)
+        for (std::size_t r = 0; r < extent[2]; ++r)
+          for (std::size_t q = 0; q < extent[1]; ++q) {
+            const std::size_t at[3] = {p, q, r};
+            if (at[axis] != 0) continue;
+            const double v = k[q + oy_ * (r + oz_ * p)];
+            if (v != 0.0 && std::isfinite(v)) not_odd[s] = static_cast<int>(axis);
+          }
+    }
+    std::size_t start = 0;
+    if (parity[0] == Parity::odd) start += octant_slab_;
+    if (parity[1] == Parity::odd) start += 1;
+    if (parity[2] == Parity::odd) start += oy_;
+    if (octant_plans_[pattern]) fftw_execute_r2r(octant_plans_[pattern].get(), k + start, k + start);
+    // Two odd axes each give a factor -i: the spectrum is minus the product
+    // of the sine transforms.
+    const double factor = pattern == 0 ? scale : -scale;
+    for (std::size_t i = 0; i < octant_; ++i) k[i] *= factor;
+  }
+  for (std::size_t s = 0; s < count; ++s)
+    if (not_odd[s] >= 0)
+      throw std::runtime_error("kernel " + std::to_string(s) + " is declared odd along axis " +
+                               std::to_string(not_odd[s]) + " but is not zero at offset 0 along it");
+}
+
+void PaddedConvolution::transform_half_spectrum() {
   const std::size_t count = staging_.size();
   const double scale = 1.0 / static_cast<double>(points_);
   // Rounding of an n-point FFT stays far below eps log2(n) times the sum of
@@ -215,8 +402,6 @@ void PaddedConvolution::transform_kernels() {
     staging_[s] = ComplexBuffer();
   }
   staging_.clear();
-  transformed_ = true;
-  ensure_work(max_outputs_);
 }
 
 void PaddedConvolution::ensure_work(int count) {
@@ -280,7 +465,6 @@ void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, cons
 void PaddedConvolution::slab(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
                              const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved,
                              double (&seconds)[3]) {
-  const std::size_t first = slab_ * i;
   double t = omp_get_wtime();
   auto lap = [&t](double& stage) {
     const double now = omp_get_wtime();
@@ -303,6 +487,29 @@ void PaddedConvolution::slab(std::size_t i, const std::vector<std::vector<Term>>
   }
   lap(seconds[0]);
 
+  if (layout() == SpectrumLayout::octant)
+    octant_products(i, terms, used, weights, slabs, saved);
+  else
+    half_spectrum_products(i, terms, used, weights, slabs, saved);
+  lap(seconds[1]);
+
+  // Inverse along z over every column, then along y over the lines of the
+  // box planes only, keeping the box corner: the x pass reads nothing else.
+  for (std::size_t o = 0; o < terms.size(); ++o) {
+    if (terms[o].empty()) continue;
+    fftw_complex* w = slabs[o].data();
+    if (inverse_z_) fftw_execute_dft(inverse_z_.get(), w, w);
+    fftw_execute_dft(inverse_y_.get(), w, w);
+    fftw_complex* corner = corners_[o].data() + corner_ * i;
+    for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&w[py_ * k][0], 2 * ny_, &corner[ny_ * k][0]);
+  }
+  lap(seconds[2]);
+}
+
+void PaddedConvolution::half_spectrum_products(std::size_t i, const std::vector<std::vector<Term>>& terms,
+                                               const std::vector<bool>& used, const std::vector<double>& weights,
+                                               const ComplexBuffer* slabs, std::vector<double>& saved) {
+  const std::size_t first = slab_ * i;
   // Inputs of one block split into real and imaginary parts and weighted,
   // then every coupled output formed from them in place.
   const std::size_t inputs = used.size();
@@ -334,22 +541,109 @@ void PaddedConvolution::slab(std::size_t i, const std::vector<std::vector<Term>>
       combine(k.size(), k.data(), xr.data(), xi.data(), slabs[o].reals() + 2 * b, n);
     }
   }
-  lap(seconds[1]);
-
-  // Inverse along z over every column, then along y over the lines of the
-  // box planes only, keeping the box corner: the x pass reads nothing else.
-  for (std::size_t o = 0; o < terms.size(); ++o) {
-    if (terms[o].empty()) continue;
-    fftw_complex* w = slabs[o].data();
-    if (inverse_z_) fftw_execute_dft(inverse_z_.get(), w, w);
-    fftw_execute_dft(inverse_y_.get(), w, w);
-    fftw_complex* corner = corners_[o].data() + corner_ * i;
-    for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&w[py_ * k][0], 2 * ny_, &corner[ny_ * k][0]);
-  }
-  lap(seconds[2]);
 }
 
-void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> in, std::span<double> out) {
+// The products from the octant of the kernel spectra. The frequencies of the
+// slab fall into four quarters by the halves of y and z: (ky, kz) in the upper
+// half of an axis reads the stored frequency 2n - k with the kernel's parity
+// along that axis as sign. Each quarter is taken in blocks of whole octant
+// rows, so that the stored kernel values of a block are contiguous and read in
+// order whatever the quarter; the block's inputs are gathered, weighted, and
+// negated where a sign asks for it, the outputs formed and scattered back in
+// place. The upper y half of a row also forms the frequencies 0 and n, which
+// belong to the lower half: their values are dropped.
+void PaddedConvolution::octant_products(std::size_t i, const std::vector<std::vector<Term>>& terms,
+                                        const std::vector<bool>& used, const std::vector<double>& weights,
+                                        const ComplexBuffer* slabs, std::vector<double>& saved) {
+  const std::size_t inputs = used.size();
+  const std::size_t B = block_rows_ * oy_;
+  double* yr = saved.data() + 4 * B * inputs;
+  double* yi = yr + B;
+  const bool three_d = box_.size() == 3;
+  const std::size_t kernel_first = octant_slab_ * i;
+  std::vector<const double*> k, xr, xi;
+  for (std::size_t z0 = 0; z0 < oz_; z0 += block_rows_) {
+    const std::size_t z1 = std::min(oz_, z0 + block_rows_);
+    for (int z_upper = 0; z_upper < (three_d ? 2 : 1); ++z_upper) {
+      // The upper z half holds the stored rows 1 ... nz - 1 only.
+      const std::size_t a = z_upper ? std::max<std::size_t>(z0, 1) : z0;
+      const std::size_t b = z_upper ? std::min(z1, nz_) : z1;
+      if (a >= b) continue;
+      for (int y_upper = 0; y_upper < (ny_ > 1 ? 2 : 1); ++y_upper) {
+        const std::size_t n = (b - a) * oy_;
+        for (std::size_t c = 0; c < inputs; ++c) {
+          if (!used[c]) continue;
+          const double* x = slabs[c].reals();
+          double* re = saved.data() + 4 * B * c;
+          double* im = re + B;
+          const double w = weights[c];
+          std::size_t p = 0;
+          for (std::size_t zz = a; zz < b; ++zz) {
+            const double* row = x + 2 * py_ * (z_upper ? pz_ - zz : zz);
+            if (!y_upper) {
+              for (std::size_t q = 0; q < oy_; ++q, ++p) {
+                re[p] = w * row[2 * q];
+                im[p] = w * row[2 * q + 1];
+              }
+            } else {
+              re[p] = w * row[0];
+              im[p] = w * row[1];
+              ++p;
+              for (std::size_t q = 1; q < oy_; ++q, ++p) {
+                re[p] = w * row[2 * (py_ - q)];
+                im[p] = w * row[2 * (py_ - q) + 1];
+              }
+            }
+          }
+          if (z_upper || y_upper) {
+            double* neg_re = im + B;
+            double* neg_im = neg_re + B;
+            for (std::size_t q = 0; q < n; ++q) {
+              neg_re[q] = -re[q];
+              neg_im[q] = -im[q];
+            }
+          }
+        }
+        const std::size_t kernel_at = kernel_first + oy_ * a;
+        for (std::size_t o = 0; o < terms.size(); ++o) {
+          if (terms[o].empty()) continue;
+          k.clear();
+          xr.clear();
+          xi.clear();
+          for (const Term& term : terms[o]) {
+            const bool negative = (y_upper && term.odd_y) != (z_upper && term.odd_z);
+            const double* base = saved.data() + 4 * B * term.input + (negative ? 2 * B : 0);
+            k.push_back(term.kernel + kernel_at);
+            xr.push_back(base);
+            xi.push_back(base + B);
+          }
+          combine_split(k.size(), k.data(), xr.data(), xi.data(), yr, yi, n);
+          double* y = slabs[o].reals();
+          std::size_t p = 0;
+          for (std::size_t zz = a; zz < b; ++zz) {
+            double* row = y + 2 * py_ * (z_upper ? pz_ - zz : zz);
+            if (!y_upper) {
+              for (std::size_t q = 0; q < oy_; ++q, ++p) {
+                row[2 * q] = yr[p];
+                row[2 * q + 1] = yi[p];
+              }
+            } else {
+              ++p;  // frequency 0: the lower half's
+              for (std::size_t q = 1; q < ny_; ++q, ++p) {
+                row[2 * (py_ - q)] = yr[p];
+                row[2 * (py_ - q) + 1] = yi[p];
+              }
+              ++p;  // frequency ny: the lower half's
+            }
+          }
+        }
+      }
+    }
+  }
+}
+
+void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> in, std::span<double> out,
+                              const NodeRangeHook& finish) {
   if (!transformed_) throw std::logic_error("convolution applied before its kernels were transformed");
   assert(in.size() == box_size_ * static_cast<std::size_t>(coupling.inputs));
   assert(out.size() == box_size_ * static_cast<std::size_t>(coupling.outputs));
@@ -363,8 +657,10 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
       if (s < 0) continue;
       active[static_cast<std::size_t>(o)] = true;
       used[static_cast<std::size_t>(c)] = true;
+      const bool odd_y = !parities_.empty() && parities_[static_cast<std::size_t>(s)][1] == Parity::odd;
+      const bool odd_z = !parities_.empty() && parities_[static_cast<std::size_t>(s)][2] == Parity::odd;
       terms[static_cast<std::size_t>(o)].push_back(
-          {static_cast<std::size_t>(c), kernels_.at(static_cast<std::size_t>(s)).data()});
+          {static_cast<std::size_t>(c), kernels_.at(static_cast<std::size_t>(s)).data(), odd_y, odd_z});
     }
 
   // One team for the whole application: box planes along x, then slabs,
@@ -375,7 +671,9 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
   {
     RealBuffer forward_rows(px_ * ny_), inverse_rows(px_ * ny_);
     ComplexBuffer spectra(hx_ * ny_);
-    std::vector<double> saved(2 * PRODUCT_BLOCK * used.size());
+    const std::size_t block = block_rows_ * oy_;
+    std::vector<double> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 2 * block
+                                                                 : 2 * PRODUCT_BLOCK * used.size());
     const ComplexBuffer* slabs = slabs_.data() + static_cast<std::size_t>(omp_get_thread_num()) * corners_.size();
 #pragma omp for schedule(dynamic)
     for (std::size_t k = 0; k < nz_; ++k) forward_plane(k, in, used, forward_rows.data(), spectra.data());
@@ -386,7 +684,10 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
 #pragma omp master
     t[2] = omp_get_wtime();
 #pragma omp for schedule(dynamic)
-    for (std::size_t k = 0; k < nz_; ++k) inverse_plane(k, out, active, inverse_rows.data(), spectra.data());
+    for (std::size_t k = 0; k < nz_; ++k) {
+      inverse_plane(k, out, active, inverse_rows.data(), spectra.data());
+      if (finish) finish(nx_ * ny_ * k, nx_ * ny_ * (k + 1));
+    }
   }
   t[3] = omp_get_wtime();
   const double t0 = t[0], t1 = t[1], t2 = t[2], t3 = t[3];
@@ -407,17 +708,21 @@ std::size_t PaddedConvolution::bytes() const {
 }
 
 std::size_t PaddedConvolution::estimate_bytes(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
-                                              int threads) {
+                                              int threads, SpectrumLayout layout) {
   const std::size_t spectrum = spectrum_points(box_extent);
   const std::size_t hx = static_cast<std::size_t>(box_extent[0]) + 1;
   const std::size_t slab = spectrum / hx;
   const std::size_t corner = slab >> (box_extent.size() - 1);
   const std::size_t per_component = (hx * corner + static_cast<std::size_t>(std::max(threads, 1)) * slab);
-  return spectrum * static_cast<std::size_t>(kernel_count) * sizeof(double) +
+  const std::size_t kernel_points = layout == SpectrumLayout::octant ? octant_points(box_extent) : spectrum;
+  return kernel_points * static_cast<std::size_t>(kernel_count) * sizeof(double) +
          static_cast<std::size_t>(max_outputs) * per_component * sizeof(fftw_complex);
 }
 
-std::size_t PaddedConvolution::estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count) {
+std::size_t PaddedConvolution::estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count,
+                                                    SpectrumLayout layout) {
+  if (layout == SpectrumLayout::octant)
+    return octant_points(box_extent) * static_cast<std::size_t>(kernel_count) * sizeof(double);
   const std::size_t spectrum = spectrum_points(box_extent);
   return spectrum * (static_cast<std::size_t>(kernel_count) * sizeof(fftw_complex) + sizeof(double));
 }
