@@ -40,84 +40,90 @@ fftw_iodim dim(std::size_t n, std::size_t in_stride, std::size_t out_stride) {
 // of a block are copied aside before the outputs overwrite them.
 constexpr std::size_t PRODUCT_BLOCK = 256;
 
-// y(p) = sum over t of k_t(p) x_t(p) for the points p of one block, with the
-// input spectra split into real and imaginary parts so that the sum runs in
-// registers across several points at once. The terms are added in order from
-// zero, so every instruction set gives the same numbers (no contraction into
-// fused multiply-adds under ISO C++).
+// y(p) = s sum over t of k_t(first + p) x_t(first + p) for the n points p
+// of one row, with the input spectra split into real and imaginary parts so
+// that the sum runs in registers across several points at once; y is
+// interleaved complex. The terms are added in order from zero, so every
+// instruction set gives the same numbers (no contraction into fused
+// multiply-adds under ISO C++); s is 1 or -1, which changes no rounding.
+// Inlined into each instruction-set clone of its caller.
 template <int N>
-inline void combine_fixed(const double* const* k, const double* const* xr, const double* const* xi,
-                          double* __restrict y, std::size_t n) {
+[[gnu::always_inline]] inline void combine_fixed(const double* const* k, const double* const* xr,
+                                                 const double* const* xi, std::size_t first, std::size_t n,
+                                                 double* __restrict y, double s) {
+  const double* kt[N];
+  const double* rt[N];
+  const double* it[N];
+  for (int t = 0; t < N; ++t) {
+    kt[t] = k[t] + first;
+    rt[t] = xr[t] + first;
+    it[t] = xi[t] + first;
+  }
   for (std::size_t p = 0; p < n; ++p) {
     double re = 0.0, im = 0.0;
     for (int t = 0; t < N; ++t) {
-      re += k[t][p] * xr[t][p];
-      im += k[t][p] * xi[t][p];
+      re += kt[t][p] * rt[t][p];
+      im += kt[t][p] * it[t][p];
     }
-    y[2 * p] = re;
-    y[2 * p + 1] = im;
-  }
-}
-
-// The same with the real and imaginary parts of y in separate arrays.
-template <int N>
-inline void combine_split_fixed(const double* const* k, const double* const* xr, const double* const* xi,
-                                double* __restrict yr, double* __restrict yi, std::size_t n) {
-  for (std::size_t p = 0; p < n; ++p) {
-    double re = 0.0, im = 0.0;
-    for (int t = 0; t < N; ++t) {
-      re += k[t][p] * xr[t][p];
-      im += k[t][p] * xi[t][p];
-    }
-    yr[p] = re;
-    yi[p] = im;
-  }
-}
-
-[[gnu::target_clones("avx2", "default")]] void combine_split(std::size_t terms, const double* const* k,
-                                                              const double* const* xr, const double* const* xi,
-                                                              double* __restrict yr, double* __restrict yi,
-                                                              std::size_t n) {
-  switch (terms) {
-    case 1: return combine_split_fixed<1>(k, xr, xi, yr, yi, n);
-    case 2: return combine_split_fixed<2>(k, xr, xi, yr, yi, n);
-    case 3: return combine_split_fixed<3>(k, xr, xi, yr, yi, n);
-    case 4: return combine_split_fixed<4>(k, xr, xi, yr, yi, n);
-    case 5: return combine_split_fixed<5>(k, xr, xi, yr, yi, n);
-    case 6: return combine_split_fixed<6>(k, xr, xi, yr, yi, n);
-    default:
-      for (std::size_t p = 0; p < n; ++p) {
-        double re = 0.0, im = 0.0;
-        for (std::size_t t = 0; t < terms; ++t) {
-          re += k[t][p] * xr[t][p];
-          im += k[t][p] * xi[t][p];
-        }
-        yr[p] = re;
-        yi[p] = im;
-      }
+    y[2 * p] = s * re;
+    y[2 * p + 1] = s * im;
   }
 }
 
 [[gnu::target_clones("avx2", "default")]] void combine(std::size_t terms, const double* const* k,
                                                         const double* const* xr, const double* const* xi,
-                                                        double* __restrict y, std::size_t n) {
+                                                        std::size_t first, std::size_t n, double* __restrict y,
+                                                        double s) {
   switch (terms) {
-    case 1: return combine_fixed<1>(k, xr, xi, y, n);
-    case 2: return combine_fixed<2>(k, xr, xi, y, n);
-    case 3: return combine_fixed<3>(k, xr, xi, y, n);
-    case 4: return combine_fixed<4>(k, xr, xi, y, n);
-    case 5: return combine_fixed<5>(k, xr, xi, y, n);
-    case 6: return combine_fixed<6>(k, xr, xi, y, n);
+    case 1: return combine_fixed<1>(k, xr, xi, first, n, y, s);
+    case 2: return combine_fixed<2>(k, xr, xi, first, n, y, s);
+    case 3: return combine_fixed<3>(k, xr, xi, first, n, y, s);
+    case 4: return combine_fixed<4>(k, xr, xi, first, n, y, s);
+    case 5: return combine_fixed<5>(k, xr, xi, first, n, y, s);
+    case 6: return combine_fixed<6>(k, xr, xi, first, n, y, s);
     default:
       for (std::size_t p = 0; p < n; ++p) {
         double re = 0.0, im = 0.0;
         for (std::size_t t = 0; t < terms; ++t) {
-          re += k[t][p] * xr[t][p];
-          im += k[t][p] * xi[t][p];
+          re += k[t][first + p] * xr[t][first + p];
+          im += k[t][first + p] * xi[t][first + p];
         }
-        y[2 * p] = re;
-        y[2 * p + 1] = im;
+        y[2 * p] = s * re;
+        y[2 * p + 1] = s * im;
       }
+  }
+}
+
+// The same written backward from y: formed forward in `row` (2 n doubles),
+// then copied point by point, which keeps the sums in vector registers.
+void combine_mirrored(std::size_t terms, const double* const* k, const double* const* xr, const double* const* xi,
+                      std::size_t first, std::size_t n, double* __restrict y, double s, double* __restrict row) {
+  combine(terms, k, xr, xi, first, n, row, s);
+  for (std::size_t p = 0; p < n; ++p) {
+    y[-2 * static_cast<std::ptrdiff_t>(p)] = row[2 * p];
+    y[-2 * static_cast<std::ptrdiff_t>(p) + 1] = row[2 * p + 1];
+  }
+}
+
+// One row of a slab to split real and imaginary parts, weighted: forward
+// (to[q] = w from[q], q < n) or mirrored (to[q] = w from[(p - q) mod p] for
+// the row's length p, q < n).
+inline void split_row(const double* __restrict from, double* __restrict re, double* __restrict im, double w,
+                      std::size_t n) {
+  for (std::size_t q = 0; q < n; ++q) {
+    re[q] = w * from[2 * q];
+    im[q] = w * from[2 * q + 1];
+  }
+}
+
+inline void split_row_mirrored(const double* __restrict from, std::size_t length, double* __restrict re,
+                               double* __restrict im, double w, std::size_t n) {
+  re[0] = w * from[0];
+  im[0] = w * from[1];
+  const double* __restrict back = from + 2 * length;
+  for (std::size_t q = 1; q < n; ++q) {
+    re[q] = w * back[-2 * static_cast<std::ptrdiff_t>(q)];
+    im[q] = w * back[-2 * static_cast<std::ptrdiff_t>(q) + 1];
   }
 }
 }  // namespace
@@ -462,9 +468,10 @@ void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, cons
   }
 }
 
-void PaddedConvolution::slab(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
-                             const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved,
-                             double (&seconds)[3]) {
+void PaddedConvolution::slab(std::size_t i, const Products& products, const ComplexBuffer* slabs,
+                             std::vector<double>& saved, double (&seconds)[3]) {
+  const std::vector<bool>& used = products.used;
+  const std::vector<std::vector<Term>>& terms = products.terms;
   double t = omp_get_wtime();
   auto lap = [&t](double& stage) {
     const double now = omp_get_wtime();
@@ -488,9 +495,9 @@ void PaddedConvolution::slab(std::size_t i, const std::vector<std::vector<Term>>
   lap(seconds[0]);
 
   if (layout() == SpectrumLayout::octant)
-    octant_products(i, terms, used, weights, slabs, saved);
+    octant_products(i, products, slabs, saved);
   else
-    half_spectrum_products(i, terms, used, weights, slabs, saved);
+    half_spectrum_products(i, products, slabs, saved);
   lap(seconds[1]);
 
   // Inverse along z over every column, then along y over the lines of the
@@ -506,9 +513,11 @@ void PaddedConvolution::slab(std::size_t i, const std::vector<std::vector<Term>>
   lap(seconds[2]);
 }
 
-void PaddedConvolution::half_spectrum_products(std::size_t i, const std::vector<std::vector<Term>>& terms,
-                                               const std::vector<bool>& used, const std::vector<double>& weights,
-                                               const ComplexBuffer* slabs, std::vector<double>& saved) {
+void PaddedConvolution::half_spectrum_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
+                                               std::vector<double>& saved) {
+  const std::vector<bool>& used = products.used;
+  const std::vector<std::vector<Term>>& terms = products.terms;
+  const std::vector<double>& weights = products.weights;
   const std::size_t first = slab_ * i;
   // Inputs of one block split into real and imaginary parts and weighted,
   // then every coupled output formed from them in place.
@@ -538,7 +547,7 @@ void PaddedConvolution::half_spectrum_products(std::size_t i, const std::vector<
         xr.push_back(saved.data() + 2 * PRODUCT_BLOCK * term.input);
         xi.push_back(saved.data() + 2 * PRODUCT_BLOCK * term.input + PRODUCT_BLOCK);
       }
-      combine(k.size(), k.data(), xr.data(), xi.data(), slabs[o].reals() + 2 * b, n);
+      combine(k.size(), k.data(), xr.data(), xi.data(), 0, n, slabs[o].reals() + 2 * b, 1.0);
     }
   }
 }
@@ -548,17 +557,21 @@ void PaddedConvolution::half_spectrum_products(std::size_t i, const std::vector<
 // half of an axis reads the stored frequency 2n - k with the kernel's parity
 // along that axis as sign. Each quarter is taken in blocks of whole octant
 // rows, so that the stored kernel values of a block are contiguous and read in
-// order whatever the quarter; the block's inputs are gathered, weighted, and
-// negated where a sign asks for it, the outputs formed and scattered back in
-// place. The upper y half of a row also forms the frequencies 0 and n, which
-// belong to the lower half: their values are dropped.
-void PaddedConvolution::octant_products(std::size_t i, const std::vector<std::vector<Term>>& terms,
-                                        const std::vector<bool>& used, const std::vector<double>& weights,
-                                        const ComplexBuffer* slabs, std::vector<double>& saved) {
+// order whatever the quarter: the block's inputs are gathered (weighted, the
+// upper y half read backward), then the outputs formed row by row straight
+// into the slab, the upper y half written backward. With folded signs the
+// sign of a term is that of its input times that of its output: the inputs
+// are gathered and the outputs written with their signs. Otherwise negated
+// copies of the inputs serve the terms of negative sign. Either way every
+// term enters with the sign of its kernel's value, so the results are the
+// same.
+void PaddedConvolution::octant_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
+                                        std::vector<double>& saved) {
+  const std::vector<bool>& used = products.used;
+  const std::vector<std::vector<Term>>& terms = products.terms;
   const std::size_t inputs = used.size();
   const std::size_t B = block_rows_ * oy_;
-  double* yr = saved.data() + 4 * B * inputs;
-  double* yi = yr + B;
+  double* mirrored_row = saved.data() + 4 * B * inputs;
   const bool three_d = box_.size() == 3;
   const std::size_t kernel_first = octant_slab_ * i;
   std::vector<const double*> k, xr, xi;
@@ -570,32 +583,24 @@ void PaddedConvolution::octant_products(std::size_t i, const std::vector<std::ve
       const std::size_t b = z_upper ? std::min(z1, nz_) : z1;
       if (a >= b) continue;
       for (int y_upper = 0; y_upper < (ny_ > 1 ? 2 : 1); ++y_upper) {
+        auto sign = [&](const std::array<std::vector<double>, 2>& signs, std::size_t c) {
+          return (y_upper ? signs[0][c] : 1.0) * (z_upper ? signs[1][c] : 1.0);
+        };
         const std::size_t n = (b - a) * oy_;
         for (std::size_t c = 0; c < inputs; ++c) {
           if (!used[c]) continue;
           const double* x = slabs[c].reals();
           double* re = saved.data() + 4 * B * c;
           double* im = re + B;
-          const double w = weights[c];
-          std::size_t p = 0;
-          for (std::size_t zz = a; zz < b; ++zz) {
+          const double w = products.weights[c] * (products.folded ? sign(products.in_sign, c) : 1.0);
+          for (std::size_t zz = a, p = 0; zz < b; ++zz, p += oy_) {
             const double* row = x + 2 * py_ * (z_upper ? pz_ - zz : zz);
-            if (!y_upper) {
-              for (std::size_t q = 0; q < oy_; ++q, ++p) {
-                re[p] = w * row[2 * q];
-                im[p] = w * row[2 * q + 1];
-              }
-            } else {
-              re[p] = w * row[0];
-              im[p] = w * row[1];
-              ++p;
-              for (std::size_t q = 1; q < oy_; ++q, ++p) {
-                re[p] = w * row[2 * (py_ - q)];
-                im[p] = w * row[2 * (py_ - q) + 1];
-              }
-            }
+            if (!y_upper)
+              split_row(row, re + p, im + p, w, oy_);
+            else
+              split_row_mirrored(row, py_, re + p, im + p, w, oy_);
           }
-          if (z_upper || y_upper) {
+          if (!products.folded && (z_upper || y_upper)) {
             double* neg_re = im + B;
             double* neg_im = neg_re + B;
             for (std::size_t q = 0; q < n; ++q) {
@@ -611,35 +616,85 @@ void PaddedConvolution::octant_products(std::size_t i, const std::vector<std::ve
           xr.clear();
           xi.clear();
           for (const Term& term : terms[o]) {
-            const bool negative = (y_upper && term.odd_y) != (z_upper && term.odd_z);
+            const bool negative = !products.folded && (y_upper && term.odd_y) != (z_upper && term.odd_z);
             const double* base = saved.data() + 4 * B * term.input + (negative ? 2 * B : 0);
             k.push_back(term.kernel + kernel_at);
             xr.push_back(base);
             xi.push_back(base + B);
           }
-          combine_split(k.size(), k.data(), xr.data(), xi.data(), yr, yi, n);
+          // Row by row straight into the slab; the mirrored half of a row
+          // leaves out its first and last point, which are the other half's.
+          const double s = products.folded ? sign(products.out_sign, o) : 1.0;
           double* y = slabs[o].reals();
-          std::size_t p = 0;
-          for (std::size_t zz = a; zz < b; ++zz) {
+          for (std::size_t zz = a, p = 0; zz < b; ++zz, p += oy_) {
             double* row = y + 2 * py_ * (z_upper ? pz_ - zz : zz);
-            if (!y_upper) {
-              for (std::size_t q = 0; q < oy_; ++q, ++p) {
-                row[2 * q] = yr[p];
-                row[2 * q + 1] = yi[p];
-              }
-            } else {
-              ++p;  // frequency 0: the lower half's
-              for (std::size_t q = 1; q < ny_; ++q, ++p) {
-                row[2 * (py_ - q)] = yr[p];
-                row[2 * (py_ - q) + 1] = yi[p];
-              }
-              ++p;  // frequency ny: the lower half's
-            }
+            if (!y_upper)
+              combine(k.size(), k.data(), xr.data(), xi.data(), p, oy_, row, s);
+            else
+              combine_mirrored(k.size(), k.data(), xr.data(), xi.data(), p + 1, ny_ - 1, row + 2 * (py_ - 1), s,
+                               mirrored_row);
           }
         }
       }
     }
   }
+}
+
+PaddedConvolution::Products PaddedConvolution::products_of(const Coupling& coupling) const {
+  const std::size_t inputs = static_cast<std::size_t>(coupling.inputs);
+  const std::size_t outputs = static_cast<std::size_t>(coupling.outputs);
+  Products products;
+  products.active.assign(outputs, false);
+  products.used.assign(inputs, false);
+  products.terms.resize(outputs);
+  products.weights = coupling.weight;
+  const bool octant = layout() == SpectrumLayout::octant;
+  for (std::size_t o = 0; o < outputs; ++o)
+    for (std::size_t c = 0; c < inputs; ++c) {
+      const int s = coupling.kernel(static_cast<int>(o), static_cast<int>(c));
+      if (s < 0) continue;
+      products.active[o] = true;
+      products.used[c] = true;
+      const std::size_t slot = static_cast<std::size_t>(s);
+      const bool odd_y = octant && parities_.at(slot)[1] == Parity::odd;
+      const bool odd_z = octant && parities_.at(slot)[2] == Parity::odd;
+      products.terms[o].push_back({c, kernels_.at(slot).data(), odd_y, odd_z});
+    }
+  if (!octant) return products;
+  // Signs by propagation over the graph of coupled pairs, axis by axis: an
+  // input's sign fixes those of the outputs it reaches, and so on; a
+  // contradiction means there are none.
+  products.folded = true;
+  for (std::size_t axis = 0; axis < 2; ++axis) {
+    std::vector<double>& in = products.in_sign[axis];
+    std::vector<double>& out = products.out_sign[axis];
+    in.assign(inputs, 0.0);
+    out.assign(outputs, 0.0);
+    auto parity = [&](const Term& term) { return (axis == 0 ? term.odd_y : term.odd_z) ? -1.0 : 1.0; };
+    for (std::size_t start = 0; start < inputs; ++start) {
+      if (in[start] != 0.0) continue;
+      in[start] = 1.0;
+      for (bool changed = true; changed;) {
+        changed = false;
+        for (std::size_t o = 0; o < outputs; ++o)
+          for (const Term& term : products.terms[o]) {
+            const double c_sign = in[term.input];
+            if (c_sign != 0.0 && out[o] == 0.0) {
+              out[o] = parity(term) * c_sign;
+              changed = true;
+            } else if (c_sign == 0.0 && out[o] != 0.0) {
+              in[term.input] = parity(term) * out[o];
+              changed = true;
+            } else if (c_sign != 0.0 && out[o] * c_sign != parity(term)) {
+              products.folded = false;
+            }
+          }
+      }
+    }
+    for (double& v : out)
+      if (v == 0.0) v = 1.0;  // coupled to nothing
+  }
+  return products;
 }
 
 void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> in, std::span<double> out,
@@ -648,20 +703,9 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
   assert(in.size() == box_size_ * static_cast<std::size_t>(coupling.inputs));
   assert(out.size() == box_size_ * static_cast<std::size_t>(coupling.outputs));
   ensure_work(std::max(coupling.inputs, coupling.outputs));
-  std::vector<bool> active(static_cast<std::size_t>(coupling.outputs), false);
-  std::vector<bool> used(static_cast<std::size_t>(coupling.inputs), false);
-  std::vector<std::vector<Term>> terms(static_cast<std::size_t>(coupling.outputs));
-  for (int o = 0; o < coupling.outputs; ++o)
-    for (int c = 0; c < coupling.inputs; ++c) {
-      const int s = coupling.kernel(o, c);
-      if (s < 0) continue;
-      active[static_cast<std::size_t>(o)] = true;
-      used[static_cast<std::size_t>(c)] = true;
-      const bool odd_y = !parities_.empty() && parities_[static_cast<std::size_t>(s)][1] == Parity::odd;
-      const bool odd_z = !parities_.empty() && parities_[static_cast<std::size_t>(s)][2] == Parity::odd;
-      terms[static_cast<std::size_t>(o)].push_back(
-          {static_cast<std::size_t>(c), kernels_.at(static_cast<std::size_t>(s)).data(), odd_y, odd_z});
-    }
+  const Products products = products_of(coupling);
+  const std::vector<bool>& used = products.used;
+  const std::vector<bool>& active = products.active;
 
   // One team for the whole application: box planes along x, then slabs,
   // then box planes back; each stage waits for the one before.
@@ -672,7 +716,7 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
     RealBuffer forward_rows(px_ * ny_), inverse_rows(px_ * ny_);
     ComplexBuffer spectra(hx_ * ny_);
     const std::size_t block = block_rows_ * oy_;
-    std::vector<double> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 2 * block
+    std::vector<double> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 2 * oy_
                                                                  : 2 * PRODUCT_BLOCK * used.size());
     const ComplexBuffer* slabs = slabs_.data() + static_cast<std::size_t>(omp_get_thread_num()) * corners_.size();
 #pragma omp for schedule(dynamic)
@@ -680,7 +724,7 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
 #pragma omp master
     t[1] = omp_get_wtime();
 #pragma omp for schedule(dynamic)
-    for (std::size_t i = 0; i < hx_; ++i) slab(i, terms, used, coupling.weight, slabs, saved, seconds);
+    for (std::size_t i = 0; i < hx_; ++i) slab(i, products, slabs, saved, seconds);
 #pragma omp master
     t[2] = omp_get_wtime();
 #pragma omp for schedule(dynamic)

@@ -167,18 +167,30 @@ class PaddedConvolution {
     const double* kernel;
     bool odd_y = false, odd_z = false;  // octant: the sign of the mirrored frequencies
   };
+  // What one application forms: per output its terms, the inputs used and
+  // their weights; for the octant, per axis y and z, a sign per input and per
+  // output whose product is the parity of every coupled kernel, where the
+  // coupling has such signs (the solvers' couplings do: they are the parities
+  // of the tensor components).
+  struct Products {
+    std::vector<std::vector<Term>> terms;
+    std::vector<bool> used, active;
+    std::vector<double> weights;
+    bool folded = false;
+    std::array<std::vector<double>, 2> in_sign, out_sign;
+  };
+  Products products_of(const Coupling& coupling) const;
   void transform_half_spectrum();
   void plan_octant();
   void transform_octant();
   static std::size_t odd_pattern(const AxisParities& parity);
-  void half_spectrum_products(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
-                              const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved);
-  void octant_products(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
-                       const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved);
+  void half_spectrum_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
+                              std::vector<double>& saved);
+  void octant_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
+                       std::vector<double>& saved);
   void forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used, double* rows,
                      fftw_complex* spectra);
-  void slab(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
-            const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved,
+  void slab(std::size_t i, const Products& products, const ComplexBuffer* slabs, std::vector<double>& saved,
             double (&seconds)[3]);
   void inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active, double* rows,
                      fftw_complex* spectra);

@@ -192,6 +192,9 @@ Coupling volume_like_coupling() {
   return c;
 }
 Coupling crack_like_coupling() { return Coupling{3, 3, {0, 1, -1, 1, 2, -1, -1, -1, 3}, {1, 1, 1}}; }
+// With the parities even, odd-odd, even, even (tensor_parities(4)) no signs
+// of inputs and outputs multiply to the parities of all four kernels.
+Coupling unfoldable_coupling() { return Coupling{2, 2, {0, 1, 2, 3}, {1.0, -0.5}}; }
 
 struct LiteralCase {
   std::vector<int> box;
@@ -297,6 +300,7 @@ TEST(PaddedConvolution, OctantOfMirrorSymmetricKernelsMatchesHalfSpectrumAndDire
       {{3, 4, 2}, asymmetric_coupling(), 3},   {{1, 1, 1}, volume_like_coupling(), 21},
       {{12, 9}, crack_like_coupling(), 4},     {{16, 16}, crack_like_coupling(), 4},
       {{1, 7}, crack_like_coupling(), 4},      {{5, 2}, crack_like_coupling(), 4},
+      {{6, 5, 4}, unfoldable_coupling(), 4},   {{7, 6}, unfoldable_coupling(), 4},
   };
   unsigned seed = 300;
   for (const MirrorCase& c : cases) {
