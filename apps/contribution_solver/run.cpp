@@ -6,6 +6,7 @@
 #include "contribution_solver/report.h"
 #include "contribution_solver/result_files.h"
 #include "contribution_solver/result_json.h"
+#include "fftw_wisdom/fftw_wisdom.h"
 #include "kernels/planar_kernel.h"
 #include "kernels/volume_kernel.h"
 #include "solver/crack_solver.h"
@@ -131,7 +132,9 @@ int run_program(const fs::path& dir, std::FILE* out, std::FILE* err) {
     const double t_start = monotonic_seconds();
     ProblemInput input = read_problem(source, check_node_table);
     const Destination destination = prepare_destination(dir);
-    const Progress progress = console_progress(out, err);
+    load_fftw_wisdom();  // planned transforms of earlier runs on this machine
+    Progress progress = console_progress(out, err);
+    progress.ready = [print = progress.ready] { print(); save_fftw_wisdom(); };  // planning is done by now
     std::vector<std::string> lines;
     std::string json;
     if (input.setup.is_crack()) {
