@@ -206,19 +206,23 @@ PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int ker
     const fftw_iodim many_out = dim(ny_, hx_, px_);
     inverse_x_ = FftPlan(fftw_plan_guru_dft_c2r(1, &d, 1, &many_out, spectra.data(), rows.data(), flags));
   }
-  // Slab plans run on per-thread slab buffers, all from fftw_alloc.
+  // Slab plans run on per-thread slab buffers, all from fftw_alloc. The
+  // forward ones go out of place, from arrays whose zero padding is never
+  // overwritten (see lines_ and columns_).
   const unsigned slab_flags = flags;
   {
+    ComplexBuffer from(slab_), to(slab_);
     const fftw_iodim d = dim(py_, 1, 1);
     const fftw_iodim many = dim(nz_, py_, py_);
-    forward_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_FORWARD, slab_flags));
+    forward_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, from.data(), to.data(), FFTW_FORWARD, slab_flags));
     inverse_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_BACKWARD, slab_flags));
-  }
-  if (pz_ > 1) {
-    const fftw_iodim d = dim(pz_, py_, py_);
-    const fftw_iodim many = dim(py_, 1, 1);
-    forward_z_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_FORWARD, slab_flags));
-    inverse_z_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_BACKWARD, slab_flags));
+    if (pz_ > 1) {
+      const fftw_iodim dz = dim(pz_, py_, py_);
+      const fftw_iodim many_z = dim(py_, 1, 1);
+      forward_z_ =
+          FftPlan(fftw_plan_guru_dft(1, &dz, 1, &many_z, to.data(), from.data(), FFTW_FORWARD, slab_flags));
+      inverse_z_ = FftPlan(fftw_plan_guru_dft(1, &dz, 1, &many_z, c, c, FFTW_BACKWARD, slab_flags));
+    }
   }
   if (!staging_.empty()) staging_.front().clear();
 }
@@ -412,11 +416,15 @@ void PaddedConvolution::transform_half_spectrum() {
 
 void PaddedConvolution::ensure_work(int count) {
   while (static_cast<int>(corners_.size()) < count) corners_.emplace_back(hx_ * corner_);
-  const std::size_t slabs = static_cast<std::size_t>(threads_) * corners_.size();
+  const std::size_t threads = static_cast<std::size_t>(threads_);
+  const std::size_t slabs = threads * corners_.size();
   if (slabs_.size() < slabs) {
     slabs_.clear();
     while (slabs_.size() < slabs) slabs_.emplace_back(slab_);
   }
+  while (lines_.size() < threads) lines_.emplace_back(nz_ * py_);
+  if (pz_ > 1)
+    while (columns_.size() < threads) columns_.emplace_back(slab_);
 }
 
 void PaddedConvolution::forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used,
@@ -468,8 +476,11 @@ void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, cons
   }
 }
 
-void PaddedConvolution::slab(std::size_t i, const Products& products, const ComplexBuffer* slabs,
-                             std::vector<double>& saved, double (&seconds)[3]) {
+void PaddedConvolution::slab(std::size_t i, const Products& products, int thread, std::vector<double>& saved,
+                             double (&seconds)[3]) {
+  const ComplexBuffer* slabs = slabs_.data() + static_cast<std::size_t>(thread) * corners_.size();
+  fftw_complex* lines = lines_[static_cast<std::size_t>(thread)].data();
+  fftw_complex* columns = pz_ > 1 ? columns_[static_cast<std::size_t>(thread)].data() : nullptr;
   const std::vector<bool>& used = products.used;
   const std::vector<std::vector<Term>>& terms = products.terms;
   double t = omp_get_wtime();
@@ -479,18 +490,20 @@ void PaddedConvolution::slab(std::size_t i, const Products& products, const Comp
     t = now;
   };
   // The box corner of the slab, zero-padded, forward along y over the box
-  // lines and along z over every column.
+  // lines and along z over every column, each out of place: the box lines
+  // into `lines`, whose upper halves stay zero, along y into the first nz
+  // rows of `columns`, whose other rows stay zero, and along z into the slab.
   for (std::size_t c = 0; c < used.size(); ++c) {
     if (!used[c]) continue;
     fftw_complex* w = slabs[c].data();
     const fftw_complex* corner = corners_[c].data() + corner_ * i;
-    for (std::size_t k = 0; k < nz_; ++k) {
-      std::copy_n(&corner[ny_ * k][0], 2 * ny_, &w[py_ * k][0]);
-      std::fill(&w[py_ * k + ny_][0], &w[py_ * (k + 1)][0], 0.0);
+    for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&corner[ny_ * k][0], 2 * ny_, &lines[py_ * k][0]);
+    if (forward_z_) {
+      fftw_execute_dft(forward_y_.get(), lines, columns);
+      fftw_execute_dft(forward_z_.get(), columns, w);
+    } else {
+      fftw_execute_dft(forward_y_.get(), lines, w);
     }
-    std::fill(&w[py_ * nz_][0], &w[slab_][0], 0.0);
-    fftw_execute_dft(forward_y_.get(), w, w);
-    if (forward_z_) fftw_execute_dft(forward_z_.get(), w, w);
   }
   lap(seconds[0]);
 
@@ -718,13 +731,12 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
     const std::size_t block = block_rows_ * oy_;
     std::vector<double> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 2 * oy_
                                                                  : 2 * PRODUCT_BLOCK * used.size());
-    const ComplexBuffer* slabs = slabs_.data() + static_cast<std::size_t>(omp_get_thread_num()) * corners_.size();
 #pragma omp for schedule(dynamic)
     for (std::size_t k = 0; k < nz_; ++k) forward_plane(k, in, used, forward_rows.data(), spectra.data());
 #pragma omp master
     t[1] = omp_get_wtime();
 #pragma omp for schedule(dynamic)
-    for (std::size_t i = 0; i < hx_; ++i) slab(i, products, slabs, saved, seconds);
+    for (std::size_t i = 0; i < hx_; ++i) slab(i, products, omp_get_thread_num(), saved, seconds);
 #pragma omp master
     t[2] = omp_get_wtime();
 #pragma omp for schedule(dynamic)
@@ -748,6 +760,8 @@ std::size_t PaddedConvolution::bytes() const {
   for (const RealBuffer& b : kernels_) total += b.size() * sizeof(double);
   for (const ComplexBuffer& b : corners_) total += b.size() * sizeof(fftw_complex);
   for (const ComplexBuffer& b : slabs_) total += b.size() * sizeof(fftw_complex);
+  for (const ComplexBuffer& b : lines_) total += b.size() * sizeof(fftw_complex);
+  for (const ComplexBuffer& b : columns_) total += b.size() * sizeof(fftw_complex);
   return total;
 }
 
@@ -757,10 +771,13 @@ std::size_t PaddedConvolution::estimate_bytes(const std::vector<int>& box_extent
   const std::size_t hx = static_cast<std::size_t>(box_extent[0]) + 1;
   const std::size_t slab = spectrum / hx;
   const std::size_t corner = slab >> (box_extent.size() - 1);
-  const std::size_t per_component = (hx * corner + static_cast<std::size_t>(std::max(threads, 1)) * slab);
+  const std::size_t team = static_cast<std::size_t>(std::max(threads, 1));
+  const std::size_t per_component = hx * corner + team * slab;
+  // Per thread the box lines of a slab and, in 3-D, a slab of columns.
+  const std::size_t per_thread = box_extent.size() == 3 ? corner * 2 + slab : slab;
   const std::size_t kernel_points = layout == SpectrumLayout::octant ? octant_points(box_extent) : spectrum;
   return kernel_points * static_cast<std::size_t>(kernel_count) * sizeof(double) +
-         static_cast<std::size_t>(max_outputs) * per_component * sizeof(fftw_complex);
+         (static_cast<std::size_t>(max_outputs) * per_component + team * per_thread) * sizeof(fftw_complex);
 }
 
 std::size_t PaddedConvolution::estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count,

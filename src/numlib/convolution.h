@@ -190,8 +190,7 @@ class PaddedConvolution {
                        std::vector<double>& saved);
   void forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used, double* rows,
                      fftw_complex* spectra);
-  void slab(std::size_t i, const Products& products, const ComplexBuffer* slabs, std::vector<double>& saved,
-            double (&seconds)[3]);
+  void slab(std::size_t i, const Products& products, int thread, std::vector<double>& saved, double (&seconds)[3]);
   void inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active, double* rows,
                      fftw_complex* spectra);
 
@@ -245,6 +244,11 @@ class PaddedConvolution {
   // the products run in cache: input transforms, overwritten in place by the
   // output products and their inverse transforms.
   std::vector<ComplexBuffer> slabs_;
+  // Per thread, the inputs of the forward passes of a slab: its nz box lines
+  // (py points each, of which the upper ny stay zero) and, in 3-D, a slab of
+  // columns of which the rows nz and above stay zero: the zero padding is
+  // written once, never again.
+  std::vector<ComplexBuffer> lines_, columns_;
 };
 
 }  // namespace csolver
