@@ -197,14 +197,16 @@ PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int ker
         FftPlan(fftw_plan_dft_r2c(static_cast<int>(row_major.size()), row_major.data(), probe.reals(), c, flags));
   }
   {
-    // The ny box rows of one plane: px real samples each to hx frequencies.
+    // The ny box rows of one plane: px real samples each to hx frequencies,
+    // stored frequency by frequency (index j + ny i), as the corners keep them.
     RealBuffer rows(px_ * ny_);
     ComplexBuffer spectra(hx_ * ny_);
-    const fftw_iodim d = dim(px_, 1, 1);
-    const fftw_iodim many_in = dim(ny_, px_, hx_);
-    forward_x_ = FftPlan(fftw_plan_guru_dft_r2c(1, &d, 1, &many_in, rows.data(), spectra.data(), flags));
-    const fftw_iodim many_out = dim(ny_, hx_, px_);
-    inverse_x_ = FftPlan(fftw_plan_guru_dft_c2r(1, &d, 1, &many_out, spectra.data(), rows.data(), flags));
+    const fftw_iodim forward = dim(px_, 1, ny_);
+    const fftw_iodim many_in = dim(ny_, px_, 1);
+    forward_x_ = FftPlan(fftw_plan_guru_dft_r2c(1, &forward, 1, &many_in, rows.data(), spectra.data(), flags));
+    const fftw_iodim inverse = dim(px_, ny_, 1);
+    const fftw_iodim many_out = dim(ny_, 1, px_);
+    inverse_x_ = FftPlan(fftw_plan_guru_dft_c2r(1, &inverse, 1, &many_out, spectra.data(), rows.data(), flags));
   }
   // Slab plans run on per-thread slab buffers, all from fftw_alloc. The
   // forward ones go out of place, from arrays whose zero padding is never
@@ -441,13 +443,8 @@ void PaddedConvolution::forward_plane(std::size_t k, std::span<const double> in,
       for (std::size_t i = 0; i < nx_; ++i) row[i] = in[c + C * (node + i)];
     }
     fftw_execute_dft_r2c(forward_x_.get(), rows, spectra);
-    for (std::size_t i = 0; i < hx_; ++i) {
-      double* to = corners_[c].reals() + 2 * (corner_ * i + ny_ * k);
-      for (std::size_t j = 0; j < ny_; ++j) {
-        to[2 * j] = spectra[hx_ * j + i][0];
-        to[2 * j + 1] = spectra[hx_ * j + i][1];
-      }
-    }
+    for (std::size_t i = 0; i < hx_; ++i)
+      std::copy_n(&spectra[ny_ * i][0], 2 * ny_, corners_[c].reals() + 2 * (corner_ * i + ny_ * k));
   }
 }
 
@@ -456,13 +453,8 @@ void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, cons
   const std::size_t C = active.size();
   for (std::size_t o = 0; o < C; ++o) {
     if (active[o]) {
-      for (std::size_t i = 0; i < hx_; ++i) {
-        const double* from = corners_[o].reals() + 2 * (corner_ * i + ny_ * k);
-        for (std::size_t j = 0; j < ny_; ++j) {
-          spectra[hx_ * j + i][0] = from[2 * j];
-          spectra[hx_ * j + i][1] = from[2 * j + 1];
-        }
-      }
+      for (std::size_t i = 0; i < hx_; ++i)
+        std::copy_n(corners_[o].reals() + 2 * (corner_ * i + ny_ * k), 2 * ny_, &spectra[ny_ * i][0]);
       fftw_execute_dft_c2r(inverse_x_.get(), spectra, rows);
     }
     for (std::size_t j = 0; j < ny_; ++j) {
