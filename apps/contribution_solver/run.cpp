@@ -63,9 +63,12 @@ InhomogeneityRun solve_inhomogeneity(ProblemSetup setup, NodeTable nodes, const 
   require_memory(inhomogeneity_solver_bytes(run.bounds), "the solver for this inhomogeneity's box");
   const Box box = build_box(setup, nodes, run.bounds);
   nodes = NodeTable();  // the full table and the solver's arrays never coexist
+  const std::vector<AxisParities> symmetry = volume_kernel_symmetry(setup.formulation, box);
+  if (symmetry.empty())  // coordinates off the regular grid: the larger half spectrum
+    require_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum),
+                   "the solver for this inhomogeneity's box");
 
-  PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, effort, 0,
-                         volume_kernel_symmetry(setup.formulation, box));
+  PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, effort, 0, symmetry);
   run.convolution = conv.layout();
   build_volume_kernel(setup, box, conv);
   progress.ready();
@@ -83,9 +86,11 @@ CrackRun solve_crack(const ProblemSetup& setup, NodeTable nodes, const Progress&
   require_memory(crack_solver_bytes(run.bounds), "the solver for this crack");
   const CrackGrid grid = build_crack_grid(nodes, run.bounds);
   nodes = NodeTable();
+  const std::vector<AxisParities> symmetry = planar_kernel_symmetry(grid);
+  if (symmetry.empty())
+    require_memory(crack_solver_bytes(run.bounds, SpectrumLayout::half_spectrum), "the solver for this crack");
 
-  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, effort, 0,
-                         planar_kernel_symmetry(grid));
+  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, effort, 0, symmetry);
   run.convolution = conv.layout();
   build_planar_kernel(setup, grid, conv);
   progress.ready();

@@ -374,7 +374,6 @@ TEST(PaddedConvolution, HeldBytesMatchEstimates) {
     EXPECT_EQ(octant.bytes(), PaddedConvolution::estimate_build_bytes(box, 4, SpectrumLayout::octant));
     octant.transform_kernels();
     EXPECT_EQ(octant.bytes(), PaddedConvolution::estimate_bytes(box, 4, 3, 2, SpectrumLayout::octant));
-    EXPECT_LT(octant.bytes(), conv.bytes());
   }
 }
 
