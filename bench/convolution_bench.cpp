@@ -3,7 +3,8 @@
 // slot) by the literal complex convolution and by the program's convolution
 // in both layouts of the kernel spectra (half spectrum; octant of mirror-
 // symmetric kernels), side by side, for cubic boxes of 32^3 and 64^3 nodes
-// and one and two threads. Prints one line per size, layout and thread count:
+// (or the extents given after the repeats: bench_convolution 7 65) and one
+// and two threads. Prints one line per size, layout and thread count:
 //   convolution n=64 threads=2 path=octant literal_ms=... ms=... ratio=... literal_bytes_per_node=... bytes_per_node=...
 // and fails (exit 1) if any disagrees with the literal one by more than 1e-13
 // relative.
@@ -90,9 +91,12 @@ double median_ms(int repeats, Apply apply) {
 
 int main(int argc, char** argv) {
   const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+  std::vector<int> sizes;
+  for (int a = 2; a < argc; ++a) sizes.push_back(std::max(1, std::atoi(argv[a])));
+  if (sizes.empty()) sizes = {32, 64};
   const Coupling coupling = packed_symmetric_coupling();
   bool agree = true;
-  for (int n : {32, 64}) {
+  for (int n : sizes) {
     const std::vector<int> box{n, n, n};
     const std::size_t nodes = static_cast<std::size_t>(n) * static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
     std::vector<double> in(nodes * COMPONENTS);

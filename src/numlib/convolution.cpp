@@ -8,6 +8,7 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace csolver {
 
@@ -92,6 +93,60 @@ template <int N>
         y[2 * p + 1] = s * im;
       }
   }
+}
+
+// Three outputs at once from C inputs that all of them couple to, for the
+// kernel k[g C + c] of output g and input c: each input value is loaded once
+// for the three, which halves the loads of the product loop. The terms of
+// each output are added in input order from zero (the comma fold runs left
+// to right), as combine adds them, so the results are the same. The inputs
+// are unrolled by the index pack, so that the loop over the points is the
+// one vectorized.
+struct ThreeSums {
+  double re0, im0, re1, im1, re2, im2;
+};
+
+[[gnu::always_inline]] inline void add_three(ThreeSums& u, double re, double im, double k0, double k1, double k2) {
+  u.re0 += k0 * re;
+  u.im0 += k0 * im;
+  u.re1 += k1 * re;
+  u.im1 += k1 * im;
+  u.re2 += k2 * re;
+  u.im2 += k2 * im;
+}
+
+template <std::size_t... Cs>
+[[gnu::always_inline]] inline void combine_three_fixed(std::index_sequence<Cs...>, const double* const* k,
+                                                       const double* const* xr, const double* const* xi,
+                                                       std::size_t first, std::size_t n, double* __restrict y0,
+                                                       double* __restrict y1, double* __restrict y2,
+                                                       const double* s) {
+  constexpr std::size_t C = sizeof...(Cs);
+  const double* const kt[3 * C] = {(k[Cs] + first)..., (k[C + Cs] + first)..., (k[2 * C + Cs] + first)...};
+  const double* const rt[C] = {(xr[Cs] + first)...};
+  const double* const it[C] = {(xi[Cs] + first)...};
+  const double s0 = s[0], s1 = s[1], s2 = s[2];
+  for (std::size_t p = 0; p < n; ++p) {
+    ThreeSums u{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    (add_three(u, rt[Cs][p], it[Cs][p], kt[Cs][p], kt[C + Cs][p], kt[2 * C + Cs][p]), ...);
+    y0[2 * p] = s0 * u.re0;
+    y0[2 * p + 1] = s0 * u.im0;
+    y1[2 * p] = s1 * u.re1;
+    y1[2 * p + 1] = s1 * u.im1;
+    y2[2 * p] = s2 * u.re2;
+    y2[2 * p + 1] = s2 * u.im2;
+  }
+}
+
+// combine_three for the couplings it is made for (six inputs, as the
+// volume kernel's); returns false for others.
+[[gnu::target_clones("avx2", "default")]] bool combine_three(std::size_t inputs, const double* const* k,
+                                                              const double* const* xr, const double* const* xi,
+                                                              std::size_t first, std::size_t n, double* const* y,
+                                                              const double* s) {
+  if (inputs != 6) return false;
+  combine_three_fixed(std::make_index_sequence<6>(), k, xr, xi, first, n, y[0], y[1], y[2], s);
+  return true;
 }
 
 // The same written backward from y: formed forward in `row` (2 n doubles),
@@ -217,13 +272,14 @@ PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int ker
     const fftw_iodim d = dim(py_, 1, 1);
     const fftw_iodim many = dim(nz_, py_, py_);
     forward_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, from.data(), to.data(), FFTW_FORWARD, slab_flags));
-    inverse_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, c, c, FFTW_BACKWARD, slab_flags));
+    inverse_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, to.data(), from.data(), FFTW_BACKWARD, slab_flags));
     if (pz_ > 1) {
       const fftw_iodim dz = dim(pz_, py_, py_);
       const fftw_iodim many_z = dim(py_, 1, 1);
       forward_z_ =
           FftPlan(fftw_plan_guru_dft(1, &dz, 1, &many_z, to.data(), from.data(), FFTW_FORWARD, slab_flags));
-      inverse_z_ = FftPlan(fftw_plan_guru_dft(1, &dz, 1, &many_z, c, c, FFTW_BACKWARD, slab_flags));
+      inverse_z_ =
+          FftPlan(fftw_plan_guru_dft(1, &dz, 1, &many_z, from.data(), to.data(), FFTW_BACKWARD, slab_flags));
     }
   }
   if (!staging_.empty()) staging_.front().clear();
@@ -425,6 +481,7 @@ void PaddedConvolution::ensure_work(int count) {
     while (slabs_.size() < slabs) slabs_.emplace_back(slab_);
   }
   while (lines_.size() < threads) lines_.emplace_back(nz_ * py_);
+  while (backs_.size() < threads) backs_.emplace_back(slab_);
   if (pz_ > 1)
     while (columns_.size() < threads) columns_.emplace_back(slab_);
 }
@@ -507,13 +564,21 @@ void PaddedConvolution::slab(std::size_t i, const Products& products, int thread
 
   // Inverse along z over every column, then along y over the lines of the
   // box planes only, keeping the box corner: the x pass reads nothing else.
+  // Both out of place, through the thread's work slab and back.
+  fftw_complex* back = backs_[static_cast<std::size_t>(thread)].data();
   for (std::size_t o = 0; o < terms.size(); ++o) {
     if (terms[o].empty()) continue;
     fftw_complex* w = slabs[o].data();
-    if (inverse_z_) fftw_execute_dft(inverse_z_.get(), w, w);
-    fftw_execute_dft(inverse_y_.get(), w, w);
+    fftw_complex* result = back;
+    if (inverse_z_) {
+      fftw_execute_dft(inverse_z_.get(), w, back);
+      fftw_execute_dft(inverse_y_.get(), back, w);
+      result = w;
+    } else {
+      fftw_execute_dft(inverse_y_.get(), w, back);
+    }
     fftw_complex* corner = corners_[o].data() + corner_ * i;
-    for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&w[py_ * k][0], 2 * ny_, &corner[ny_ * k][0]);
+    for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&result[py_ * k][0], 2 * ny_, &corner[ny_ * k][0]);
   }
   lap(seconds[2]);
 }
@@ -615,7 +680,40 @@ void PaddedConvolution::octant_products(std::size_t i, const Products& products,
           }
         }
         const std::size_t kernel_at = kernel_first + oy_ * a;
-        for (std::size_t o = 0; o < terms.size(); ++o) {
+        // Outputs coupled to every input, three at a time.
+        for (std::size_t o = 0; o + 3 <= products.dense_outputs; o += 3) {
+          k.clear();
+          xr.clear();
+          xi.clear();
+          for (std::size_t g = 0; g < 3; ++g)
+            for (const Term& term : terms[o + g]) k.push_back(term.kernel + kernel_at);
+          for (std::size_t c = 0; c < inputs; ++c) {
+            xr.push_back(saved.data() + 4 * B * c);
+            xi.push_back(saved.data() + 4 * B * c + B);
+          }
+          const double s[3] = {sign(products.out_sign, o), sign(products.out_sign, o + 1),
+                               sign(products.out_sign, o + 2)};
+          for (std::size_t zz = a, p = 0; zz < b; ++zz, p += oy_) {
+            const std::size_t row = 2 * py_ * (z_upper ? pz_ - zz : zz);
+            if (!y_upper) {
+              double* y[3] = {slabs[o].reals() + row, slabs[o + 1].reals() + row, slabs[o + 2].reals() + row};
+              combine_three(inputs, k.data(), xr.data(), xi.data(), p, oy_, y, s);
+            } else {
+              // Formed forward, then copied backward into the upper y half,
+              // leaving out the first and last point, the lower half's.
+              double* y[3] = {mirrored_row, mirrored_row + 2 * oy_, mirrored_row + 4 * oy_};
+              combine_three(inputs, k.data(), xr.data(), xi.data(), p + 1, ny_ - 1, y, s);
+              for (std::size_t g = 0; g < 3; ++g) {
+                double* back = slabs[o + g].reals() + row + 2 * (py_ - 1);
+                for (std::size_t q = 0; q + 1 < ny_; ++q) {
+                  back[-2 * static_cast<std::ptrdiff_t>(q)] = y[g][2 * q];
+                  back[-2 * static_cast<std::ptrdiff_t>(q) + 1] = y[g][2 * q + 1];
+                }
+              }
+            }
+          }
+        }
+        for (std::size_t o = products.dense_outputs / 3 * 3; o < terms.size(); ++o) {
           if (terms[o].empty()) continue;
           k.clear();
           xr.clear();
@@ -666,6 +764,15 @@ PaddedConvolution::Products PaddedConvolution::products_of(const Coupling& coupl
       products.terms[o].push_back({c, kernels_.at(slot).data(), odd_y, odd_z});
     }
   if (!octant) return products;
+  // The leading outputs coupled to every input in input order (all six of
+  // the volume kernel's), which combine_three forms three at a time.
+  while (products.dense_outputs < outputs) {
+    const std::vector<Term>& row = products.terms[products.dense_outputs];
+    bool dense = row.size() == inputs;
+    for (std::size_t c = 0; dense && c < inputs; ++c) dense = row[c].input == c;
+    if (!dense) break;
+    ++products.dense_outputs;
+  }
   // Signs by propagation over the graph of coupled pairs, axis by axis: an
   // input's sign fixes those of the outputs it reaches, and so on; a
   // contradiction means there are none.
@@ -699,6 +806,7 @@ PaddedConvolution::Products PaddedConvolution::products_of(const Coupling& coupl
     for (double& v : out)
       if (v == 0.0) v = 1.0;  // coupled to nothing
   }
+  if (!products.folded || inputs != 6) products.dense_outputs = 0;
   return products;
 }
 
@@ -721,7 +829,7 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
     RealBuffer forward_rows(px_ * ny_), inverse_rows(px_ * ny_);
     ComplexBuffer spectra(hx_ * ny_);
     const std::size_t block = block_rows_ * oy_;
-    std::vector<double> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 2 * oy_
+    std::vector<double> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 6 * oy_
                                                                  : 2 * PRODUCT_BLOCK * used.size());
 #pragma omp for schedule(dynamic)
     for (std::size_t k = 0; k < nz_; ++k) forward_plane(k, in, used, forward_rows.data(), spectra.data());
@@ -754,6 +862,7 @@ std::size_t PaddedConvolution::bytes() const {
   for (const ComplexBuffer& b : slabs_) total += b.size() * sizeof(fftw_complex);
   for (const ComplexBuffer& b : lines_) total += b.size() * sizeof(fftw_complex);
   for (const ComplexBuffer& b : columns_) total += b.size() * sizeof(fftw_complex);
+  for (const ComplexBuffer& b : backs_) total += b.size() * sizeof(fftw_complex);
   return total;
 }
 
@@ -765,8 +874,9 @@ std::size_t PaddedConvolution::estimate_bytes(const std::vector<int>& box_extent
   const std::size_t corner = slab >> (box_extent.size() - 1);
   const std::size_t team = static_cast<std::size_t>(std::max(threads, 1));
   const std::size_t per_component = hx * corner + team * slab;
-  // Per thread the box lines of a slab and, in 3-D, a slab of columns.
-  const std::size_t per_thread = box_extent.size() == 3 ? corner * 2 + slab : slab;
+  // Per thread the box lines of a slab, a work slab for the inverse passes
+  // and, in 3-D, a slab of columns.
+  const std::size_t per_thread = box_extent.size() == 3 ? corner * 2 + 2 * slab : 2 * slab;
   const std::size_t kernel_points = layout == SpectrumLayout::octant ? octant_points(box_extent) : spectrum;
   return kernel_points * static_cast<std::size_t>(kernel_count) * sizeof(double) +
          (static_cast<std::size_t>(max_outputs) * per_component + team * per_thread) * sizeof(fftw_complex);

@@ -178,6 +178,9 @@ class PaddedConvolution {
     std::vector<double> weights;
     bool folded = false;
     std::array<std::vector<double>, 2> in_sign, out_sign;
+    // Octant, folded signs: the first outputs that couple to every one of
+    // six inputs in input order, formed three at a time.
+    std::size_t dense_outputs = 0;
   };
   Products products_of(const Coupling& coupling) const;
   void transform_half_spectrum();
@@ -249,6 +252,9 @@ class PaddedConvolution {
   // columns of which the rows nz and above stay zero: the zero padding is
   // written once, never again.
   std::vector<ComplexBuffer> lines_, columns_;
+  // Per thread, the output of the inverse z pass (the inverse y pass goes
+  // back into the slab); in 2-D the output of the inverse y pass.
+  std::vector<ComplexBuffer> backs_;
 };
 
 }  // namespace csolver
