@@ -7,6 +7,7 @@
 #include "contribution_solver/report.h"
 #include "contribution_solver/result_files.h"
 #include "contribution_solver/result_json.h"
+#include "fftw_wisdom/fftw_wisdom.h"
 #include "system/memory.h"
 
 #include <cstdlib>
@@ -32,10 +33,15 @@ Eigen::Matrix<double, static_cast<int>(Rows), static_cast<int>(Cols)> to_matrix(
   return m;
 }
 
+// The transforms are planned by then: the wisdom is saved for the next run.
 contribution::SolveOptions solve_options(std::FILE* out, std::FILE* err) {
   contribution::SolveOptions options;
   options.machine_memory_bytes = physical_memory_bytes();
-  options.progress = console_progress(out, err);
+  options.progress = [print = console_progress(out, err)](const contribution::ProgressEvent& event) {
+    const bool go_on = print(event);
+    if (event.kind == contribution::ProgressEvent::Kind::kernel_ready) save_fftw_wisdom();
+    return go_on;
+  };
   return options;
 }
 
@@ -138,6 +144,7 @@ int run_program(const fs::path& dir, std::FILE* out, std::FILE* err) {
     ProblemInput input = read_problem(source, check_node_table);
     if (input.setup.is_crack()) planar_kernel_setting(std::getenv("CONTRIBUTION_PLANAR_KERNEL"));
     const Destination destination = prepare_destination(dir);
+    load_fftw_wisdom();  // transforms planned by earlier runs on this machine
     const contribution::SolveOptions options = solve_options(out, err);
     Outcome outcome;
     try {

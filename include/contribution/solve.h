@@ -108,6 +108,7 @@ struct InhomogeneityResult {
   std::int32_t M = 0;
   double h = 0;
   Box box;
+  KernelSpectra spectra = KernelSpectra::octant;
   StageSeconds seconds;
 };
 
@@ -125,6 +126,7 @@ struct CrackResult {
   std::int32_t M = 0;
   double h = 0;
   Box box;
+  KernelSpectra spectra = KernelSpectra::octant;
   StageSeconds seconds;
   // With keep_opening: opening[((lc * 3 + c) * N + j) * N + i] for load case
   // lc, component c (0-based) at plane node (i, j); zero outside the box.

@@ -25,6 +25,13 @@ enum class ShearOrder { yz_xz_xy, xy_xz_yz };
 // `exact` evaluates them to machine precision at every distance and converges.
 enum class PlanarKernel { specified, exact };
 
+// How the kernel spectra were stored: `octant` (frequencies >= 0 along every
+// axis, the rest by parity) on a regular grid, where the kernels are exact
+// mirror images of themselves; `half_spectrum` where coordinates are off it.
+// Both give the same tensors up to rounding.
+enum class KernelSpectra { half_spectrum, octant };
+const char* describe(KernelSpectra spectra);  // "half_spectrum" or "octant"
+
 enum class Breakdown { none, zero_rho, zero_r_hat_v, zero_t_t, zero_omega, non_finite };
 const char* describe(Breakdown breakdown);
 

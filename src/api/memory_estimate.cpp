@@ -11,33 +11,35 @@ namespace csolver {
 
 namespace {
 constexpr int VOLUME_KERNELS = 22;  // 21 entries and the Gaussian
-constexpr int VOLUME_FIELDS = 10;   // seven BiCGSTAB vectors, x, rhs, operator scratch
+constexpr int VOLUME_FIELDS = 7;    // six BiCGSTAB vectors and x
 constexpr int CRACK_KERNELS = 5;
-constexpr int CRACK_FIELDS = 9;     // seven BiCGSTAB vectors, openings, scratch
+constexpr int CRACK_FIELDS = 7;     // six BiCGSTAB vectors and the openings
 constexpr std::size_t BOX_BYTES_PER_NODE = 5 * sizeof(double) + sizeof(std::int32_t);
 
 std::vector<int> extents(const BoxBounds& b, int rank) {
   if (rank == 2) return {b.nx, b.ny};
   return {b.nx, b.ny, b.nz};
 }
+
+int thread_count(int threads) { return threads > 0 ? threads : default_thread_count(); }
 }  // namespace
 
-// The kernel build (real-space samples of every kernel) and the solve (real
-// kernel spectra, work spectra and the solver's vectors) do not overlap; the
-// box arrays live through both.
-std::size_t inhomogeneity_solver_bytes(const BoxBounds& box) {
+// The kernel build (kernel samples, in the half spectrum with one transform's
+// output beside them) and the solve (kernel spectra, work spectra and the
+// solver's vectors) do not overlap; the box arrays live through both.
+std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layout, int threads) {
   const std::vector<int> e = extents(box, 3);
-  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, VOLUME_KERNELS);
-  const std::size_t solve =
-      PaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6) + box.size() * VOLUME_FIELDS * 6 * sizeof(double);
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, VOLUME_KERNELS, layout);
+  const std::size_t solve = PaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6, thread_count(threads), layout) +
+                            box.size() * VOLUME_FIELDS * 6 * sizeof(double);
   return std::max(build, solve) + box.size() * BOX_BYTES_PER_NODE;
 }
 
-std::size_t crack_solver_bytes(const BoxBounds& grid) {
+std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout, int threads) {
   const std::vector<int> e = extents(grid, 2);
-  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, CRACK_KERNELS);
-  const std::size_t solve =
-      PaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3) + grid.size() * CRACK_FIELDS * 3 * sizeof(double);
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, CRACK_KERNELS, layout);
+  const std::size_t solve = PaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3, thread_count(threads), layout) +
+                            grid.size() * CRACK_FIELDS * 3 * sizeof(double);
   return std::max(build, solve) + grid.size() * (2 * sizeof(double) + sizeof(std::int32_t));
 }
 

@@ -3,14 +3,20 @@
 // so that a problem too large for the machine stops at once with a clear
 // message instead of swapping or being killed an hour later.
 #include "model/problem_setup.h"
+#include "numlib/convolution.h"
 
 #include <cstddef>
 #include <string>
 
 namespace csolver {
 
-std::size_t inhomogeneity_solver_bytes(const BoxBounds& box);
-std::size_t crack_solver_bytes(const BoxBounds& grid);
+// With the layout of the kernel spectra that the grid allows (the octant on
+// the regular grid, the larger half spectrum off it) and the threads that
+// will share the work (each keeps its own line arrays; 0: all OpenMP threads).
+std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layout = SpectrumLayout::octant,
+                                       int threads = 0);
+std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout = SpectrumLayout::octant,
+                               int threads = 0);
 
 // "<what> needs about X GiB of memory, but this machine has Y GiB".
 std::string memory_shortfall(const char* what, std::size_t bytes, std::size_t available);

@@ -67,14 +67,20 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   run.bounds = inhomogeneity_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, false);
   setup.formulation = choose_formulation(setup.E1, setup.E0);
-  check_memory(inhomogeneity_solver_bytes(run.bounds), options, "the solver for this inhomogeneity's box");
+  check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads), options,
+               "the solver for this inhomogeneity's box");
   const Box box = build_box(setup, nodes, run.bounds);
   nodes = NodeTable();  // the full table and the solver's arrays never coexist
+  const std::vector<AxisParities> symmetry = volume_kernel_symmetry(setup.formulation, box);
+  if (symmetry.empty())  // coordinates off the regular grid: the larger half spectrum
+    check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads), options,
+                 "the solver for this inhomogeneity's box");
   run.seconds.setup = seconds_since(start);
 
   const auto kernel_start = std::chrono::steady_clock::now();
   PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, options.effort,
-                         options.threads);
+                         options.threads, symmetry);
+  run.convolution = conv.layout();
   build_volume_kernel(setup, box, conv);
   run.seconds.kernel = seconds_since(kernel_start);
   progress.ready();
@@ -93,16 +99,23 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
   CrackRun run;
   run.bounds = crack_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, true);
-  check_memory(crack_solver_bytes(run.bounds), options, "the solver for this crack");
+  check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads), options,
+               "the solver for this crack");
   const CrackGrid grid = build_crack_grid(nodes, run.bounds);
   const std::int32_t N = nodes.N;
   nodes = NodeTable();
   if (options.keep_opening)
     run.opening.assign(3 * CRACK_COMPONENTS * static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
+  const std::vector<AxisParities> symmetry = planar_kernel_symmetry(grid);
+  if (symmetry.empty())
+    check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads), options,
+                 "the solver for this crack");
   run.seconds.setup = seconds_since(start);
 
   const auto kernel_start = std::chrono::steady_clock::now();
-  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, options.effort, options.threads);
+  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, options.effort, options.threads,
+                         symmetry);
+  run.convolution = conv.layout();
   build_planar_kernel(setup, grid, options.kernel, conv);
   run.seconds.kernel = seconds_since(kernel_start);
   progress.ready();

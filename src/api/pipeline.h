@@ -5,6 +5,7 @@
 // directly to see the intermediate records.
 #include "contribution/solve.h"
 #include "model/problem_setup.h"
+#include "numlib/convolution.h"
 #include "numlib/fft.h"
 #include "solver/bicgstab.h"
 #include "solver/inhomogeneity_solver.h"
@@ -31,6 +32,7 @@ struct InhomogeneityRun {
   BoxBounds bounds;
   InhomogeneitySolution solution;
   InhomogeneityTensors tensors;
+  SpectrumLayout convolution = SpectrumLayout::half_spectrum;  // the kernel spectra's layout taken
   contribution::StageSeconds seconds;
 };
 
@@ -40,6 +42,7 @@ struct CrackRun {
   int conv_flag = 1;
   CrackReductions reductions;
   CrackTensors tensors;
+  SpectrumLayout convolution = SpectrumLayout::half_spectrum;
   contribution::StageSeconds seconds;
   std::vector<double> opening;  // with keep_opening: (load case, component, j, i) over the N x N plane
 };

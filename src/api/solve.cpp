@@ -111,7 +111,16 @@ std::array<std::array<double, Cols>, Rows> to_array(const Matrix& m) {
 
 Box box_of(const csolver::BoxBounds& b) { return {{b.ix0, b.iy0, b.iz0}, {b.nx, b.ny, b.nz}}; }
 
+KernelSpectra spectra_of(csolver::SpectrumLayout layout) {
+  return layout == csolver::SpectrumLayout::octant ? KernelSpectra::octant : KernelSpectra::half_spectrum;
+}
+
 }  // namespace
+
+const char* describe(KernelSpectra spectra) {
+  return csolver::layout_name(spectra == KernelSpectra::octant ? csolver::SpectrumLayout::octant
+                                                               : csolver::SpectrumLayout::half_spectrum);
+}
 
 double grid_step(std::int32_t M) { return csolver::grid_step(M); }
 
@@ -152,6 +161,7 @@ InhomogeneityResult solve_inhomogeneity(InhomogeneityProblem problem, const Solv
   result.M = setup.M;
   result.h = setup.h;
   result.box = box_of(run.bounds);
+  result.spectra = spectra_of(run.convolution);
   result.seconds = run.seconds;
   return result;
 }
@@ -182,6 +192,7 @@ CrackResult solve_crack(CrackProblem problem, const SolveOptions& options) {
   result.M = setup.M;
   result.h = setup.h;
   result.box = box_of(run.bounds);
+  result.spectra = spectra_of(run.convolution);
   result.seconds = run.seconds;
   result.opening = std::move(run.opening);
   return result;

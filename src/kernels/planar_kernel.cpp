@@ -48,12 +48,27 @@ PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G
           c_nu * G0 * A, g};
 }
 
+std::vector<AxisParities> planar_kernel_parities() {
+  const AxisParities even{Parity::even, Parity::even, Parity::even};
+  std::vector<AxisParities> parities(PLANAR_KERNELS, even);
+  parities[K12] = {Parity::odd, Parity::odd, Parity::even};
+  return parities;
+}
+
+std::vector<AxisParities> planar_kernel_symmetry(const CrackGrid& grid) {
+  const std::size_t nx = static_cast<std::size_t>(grid.bounds.nx);
+  for (std::size_t n = 0; n < grid.size(); ++n)
+    if (grid.crack_x[n] != grid.crack_x[n % nx] || grid.crack_y[n] != grid.crack_y[n - n % nx]) return {};
+  return planar_kernel_parities();
+}
+
 void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PlanarKernel kernel,
                          PaddedConvolution& conv) {
   const std::int32_t nx = grid.bounds.nx;
   const std::int32_t ny = grid.bounds.ny;
+  const bool octant = conv.layout() == SpectrumLayout::octant;
   auto store = [&](int m, int n, const PlanarKernelValues& k, double k12_sign) {
-    const std::size_t index = conv.padded_index({m, n, 0});
+    const std::size_t index = conv.sample_index({m, n, 0});
     conv.set_kernel_sample(K11, index, k.k11);
     conv.set_kernel_sample(K12, index, k12_sign * k.k12);
     conv.set_kernel_sample(K22, index, k.k22);
@@ -72,6 +87,7 @@ void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, Plana
                                                         grid.crack_y[at] - grid.crack_y[0], setup.h, setup.G0,
                                                         setup.c_nu, kernel);
       store(m, n, k, 1.0);
+      if (octant) continue;
       store(-m, -n, k, 1.0);
       if (m != 0 && n != 0) {
         store(-m, n, k, -1.0);

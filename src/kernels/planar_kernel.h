@@ -34,8 +34,19 @@ struct PlanarKernelValues {
 PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G0, double c_nu,
                                         PlanarKernel kernel);
 
+// Parities of the five kernels along x and y: K12 is odd along both, the
+// others even.
+std::vector<AxisParities> planar_kernel_parities();
+
+// The mirror rule makes every kernel exactly even or odd off the axes. On
+// the axes (m = 0 or n = 0) K12 is taken from coordinates and vanishes only
+// when crack_x depends on i alone and crack_y on j alone: then the parities
+// (octant layout), otherwise none (half spectrum).
+std::vector<AxisParities> planar_kernel_symmetry(const CrackGrid& grid);
+
 // Fills the five kernels of `conv` (K11, K12, K22, K33, KG) for every offset
-// of the sub-grid by the mirror rule, then transforms them.
+// of the sub-grid by the mirror rule (only the quadrant of non-negative
+// offsets when `conv` keeps the octant layout), then transforms them.
 void build_planar_kernel(const ProblemSetup& setup, const CrackGrid& grid, PlanarKernel kernel,
                          PaddedConvolution& conv);
 

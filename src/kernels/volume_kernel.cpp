@@ -165,6 +165,38 @@ std::array<double, VOLUME_ENTRIES> volume_kernel_entries(const RadialFunctions& 
   return entries;
 }
 
+bool separable_coordinates(const Box& box) {
+  const BoxBounds& b = box.bounds;
+  const std::size_t nx = static_cast<std::size_t>(b.nx), ny = static_cast<std::size_t>(b.ny);
+  std::size_t n = 0;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(b.nz); ++k)
+    for (std::size_t j = 0; j < ny; ++j)
+      for (std::size_t i = 0; i < nx; ++i, ++n)
+        if (box.box_x[n] != box.box_x[i] || box.box_y[n] != box.box_y[nx * j] || box.box_z[n] != box.box_z[nx * ny * k])
+          return false;
+  return true;
+}
+
+std::vector<AxisParities> volume_kernel_parities(Formulation formulation) {
+  std::vector<AxisParities> parities;
+  for (int I = 0; I < 6; ++I)
+    for (int J = I; J < 6; ++J) {
+      int count[3] = {0, 0, 0};
+      for (int axis : index_pair(I, formulation)) ++count[axis];
+      for (int axis : index_pair(J, formulation)) ++count[axis];
+      AxisParities parity{};
+      for (int axis = 0; axis < 3; ++axis) parity[static_cast<std::size_t>(axis)] = count[axis] % 2 ? Parity::odd : Parity::even;
+      parities.push_back(parity);
+    }
+  parities.push_back({Parity::even, Parity::even, Parity::even});  // the Gaussian
+  return parities;
+}
+
+std::vector<AxisParities> volume_kernel_symmetry(Formulation formulation, const Box& box) {
+  if (!separable_coordinates(box)) return {};
+  return volume_kernel_parities(formulation);
+}
+
 void build_volume_kernel(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv) {
   const BoxBounds& b = box.bounds;
   const double h = setup.h;
@@ -175,11 +207,16 @@ void build_volume_kernel(const ProblemSetup& setup, const Box& box, PaddedConvol
     return static_cast<std::size_t>(i) +
            static_cast<std::size_t>(b.nx) * (static_cast<std::size_t>(j) + static_cast<std::size_t>(b.ny) * static_cast<std::size_t>(k));
   };
+  // The octant layout takes the offsets with no negative component only; the
+  // others follow from them by the parities of the entries.
+  const bool octant = conv.layout() == SpectrumLayout::octant;
+  const int q_first = octant ? 0 : -(b.ny - 1);
+  const int r_first = octant ? 0 : -(b.nz - 1);
   // Offsets are independent and write disjoint padded points: share them out.
 #pragma omp parallel for num_threads(conv.threads()) schedule(dynamic)
   for (int p = 0; p < b.nx; ++p)
-    for (int q = -(b.ny - 1); q < b.ny; ++q)
-      for (int r = -(b.nz - 1); r < b.nz; ++r) {
+    for (int q = q_first; q < b.ny; ++q)
+      for (int r = r_first; r < b.nz; ++r) {
         // One offset of each pair +-(p, q, r): the first non-zero component positive.
         const bool zero = p == 0 && q == 0 && r == 0;
         if (p == 0 && (q < 0 || (q == 0 && r < 0))) continue;
@@ -197,14 +234,15 @@ void build_volume_kernel(const ProblemSetup& setup, const Box& box, PaddedConvol
         const RadialFunctions f = volume_radial_functions(t, h);
         const std::array<double, VOLUME_ENTRIES> entries =
             volume_kernel_entries(f, u, setup.c_nu, setup.G0, setup.formulation);
-        const std::size_t here = conv.padded_index({p, q, r});
-        const std::size_t mirror = conv.padded_index({-p, -q, -r});
+        const std::size_t here = conv.sample_index({p, q, r});
+        const bool mirrored = !zero && !octant;
+        const std::size_t mirror = mirrored ? conv.padded_index({-p, -q, -r}) : here;
         for (int s = 0; s < VOLUME_ENTRIES; ++s) {
           conv.set_kernel_sample(s, here, sign * entries[static_cast<std::size_t>(s)]);
-          if (!zero) conv.set_kernel_sample(s, mirror, sign * entries[static_cast<std::size_t>(s)]);
+          if (mirrored) conv.set_kernel_sample(s, mirror, sign * entries[static_cast<std::size_t>(s)]);
         }
         conv.set_kernel_sample(VOLUME_GAUSS, here, f.g);
-        if (!zero) conv.set_kernel_sample(VOLUME_GAUSS, mirror, f.g);
+        if (mirrored) conv.set_kernel_sample(VOLUME_GAUSS, mirror, f.g);
       }
   conv.transform_kernels();
 }

@@ -10,6 +10,7 @@
 #include "numlib/convolution.h"
 
 #include <array>
+#include <vector>
 
 namespace csolver {
 
@@ -35,8 +36,25 @@ RadialFunctions volume_radial_functions(double t, double h);
 std::array<double, VOLUME_ENTRIES> volume_kernel_entries(const RadialFunctions& f, const std::array<double, 3>& u,
                                                          double kappa, double G0, Formulation formulation);
 
+// Whether every box node's x coordinate depends on its index i alone, y on j
+// alone and z on k alone, bit for bit (the regular grid is; a perturbed one
+// in general is not). Then the offset vector of (-p, q, r) is exactly the
+// mirror of that of (p, q, r), and likewise along y and z, so that each
+// packed entry is exactly even or odd along every axis.
+bool separable_coordinates(const Box& box);
+
+// Parities of the 22 kernel slots along x, y, z: an entry is odd along the
+// axes that occur an odd number of times among its four tensor indices; the
+// Gaussian is even.
+std::vector<AxisParities> volume_kernel_parities(Formulation formulation);
+
+// The mirror symmetry to give the box's convolution: the parities where the
+// coordinates are separable (octant layout), none otherwise (half spectrum).
+std::vector<AxisParities> volume_kernel_symmetry(Formulation formulation, const Box& box);
+
 // Fills kernels 0-20 (the stored entries, -K under stiffness) and kernel 21
-// (the Gaussian) of `conv` for every offset of the box, then transforms them.
+// (the Gaussian) of `conv` for every offset of the box (only the octant of
+// non-negative offsets when `conv` keeps that layout), then transforms them.
 void build_volume_kernel(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv);
 
 }  // namespace csolver

@@ -25,10 +25,21 @@
 // corner of each slab is kept, a quarter (3-D) or half (2-D) of the spectrum.
 // Threads share out box planes and slabs; each line is transformed by the
 // same plan whatever the thread count, so results do not depend on it.
+//
+// Mirror-symmetric kernels. When every kernel is even or odd under the
+// reflection of each axis of the offset (p -> -p alone, and so on), with an
+// even number of odd axes, its spectrum is real and, along each axis, even or
+// odd in the frequency as the kernel is in the offset. Then only the octant of
+// offsets with non-negative components is sampled, transformed by real even
+// and odd transforms (DCT-I / DST-I of the 2n-periodic padded grid), and only
+// the octant of frequencies 0 ... n along every axis is stored: about a
+// quarter of the half spectrum. The products read the other frequencies from
+// it with the parity signs.
 #include "numlib/fft.h"
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -54,6 +65,18 @@ Coupling diagonal_coupling(int components, int kernel);
 // upper end.
 std::size_t wrapped_index(const std::vector<int>& padded_extent, const std::array<int, 3>& offset);
 
+// Parity of a kernel under the reflection of one axis of the node offset.
+enum class Parity { even, odd };
+// Per axis, x first; the third is ignored in 2-D.
+using AxisParities = std::array<Parity, 3>;
+
+// How kernel spectra are stored: the real half spectrum of kernels even
+// under d -> -d, or one octant of frequencies of mirror-symmetric kernels.
+enum class SpectrumLayout { half_spectrum, octant };
+
+// "half_spectrum" or "octant".
+const char* layout_name(SpectrumLayout layout);
+
 // Threads used when none are asked for: all cores, or fewer when the standard
 // OMP_NUM_THREADS variable says so.
 int default_thread_count();
@@ -64,9 +87,13 @@ class PaddedConvolution {
   // stored kernels; max_outputs: the largest number of output components of
   // any coupling used with apply() (work spectra for more input components
   // are added on first use). threads = 0 takes default_thread_count().
+  // mirror: empty for kernels that are only even under d -> -d (half
+  // spectrum); otherwise the parities of every kernel (octant layout), each
+  // with an even number of odd axes.
   // All FFTW plans are made here, before any kernel sample is written.
   PaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
-                    PlannerEffort effort = PlannerEffort::measure, int threads = 0);
+                    PlannerEffort effort = PlannerEffort::measure, int threads = 0,
+                    const std::vector<AxisParities>& mirror = {});
   PaddedConvolution(const PaddedConvolution&) = delete;
   PaddedConvolution& operator=(const PaddedConvolution&) = delete;
 
@@ -80,18 +107,35 @@ class PaddedConvolution {
   int threads() const { return threads_; }
   void set_threads(int threads);
 
+  SpectrumLayout layout() const { return parities_.empty() ? SpectrumLayout::half_spectrum : SpectrumLayout::octant; }
+
   // Padded linear index (x fastest) of a node offset (components may be negative).
   std::size_t padded_index(const std::array<int, 3>& offset) const;
+  // Where set_kernel_sample takes the sample of a node offset: its padded
+  // index (half spectrum), or its place in the octant, where only offsets
+  // with no negative component are stored (the rest follow by parity;
+  // std::invalid_argument for others).
+  std::size_t sample_index(const std::array<int, 3>& offset) const;
 
   // Kernel samples are written in real space, then transformed once. Writing
   // distinct points from several threads at once is safe.
-  void set_kernel_sample(int kernel, std::size_t padded_index, double value);
+  void set_kernel_sample(int kernel, std::size_t index, double value);
   // Throws std::runtime_error if a kernel's spectrum is not real, that is, if
-  // its samples are not even under d -> -d beyond rounding.
+  // its samples are not even under d -> -d beyond rounding (half spectrum),
+  // or if a kernel declared odd along an axis has a finite non-zero sample at
+  // offset 0 along it (octant).
   void transform_kernels();
 
-  // out(o, node) = sum_c weight[c] (K[kernel(o, c)] * in(c))(node).
-  void apply(const Coupling& coupling, std::span<const double> in, std::span<double> out);
+  // Called after the outputs of the box nodes [first, last) are all written,
+  // by the thread that wrote them; each node is in exactly one call.
+  using NodeRangeHook = std::function<void(std::size_t first, std::size_t last)>;
+
+  // out(o, node) = sum_c weight[c] (K[kernel(o, c)] * in(c))(node); then
+  // finish, if given, on every range of nodes. `in` is read completely before
+  // `out` is written, so both may be the same array when there is no finish
+  // that reads `in`.
+  void apply(const Coupling& coupling, std::span<const double> in, std::span<double> out,
+             const NodeRangeHook& finish = {});
 
   // Wall seconds spent in each stage of apply() since construction or the
   // last reset, for the benchmark's account of where the time goes.
@@ -108,22 +152,48 @@ class PaddedConvolution {
   std::size_t bytes() const;
   // Kernel spectra and work arrays while solving (after transform_kernels).
   static std::size_t estimate_bytes(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
-                                    int threads = default_thread_count());
-  // The peak while the kernels are filled and transformed: real-space samples
-  // of every kernel are held until transformed, plus one real spectrum.
-  static std::size_t estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count);
+                                    int threads = default_thread_count(),
+                                    SpectrumLayout layout = SpectrumLayout::half_spectrum);
+  // The peak while the kernels are filled and transformed: in the half
+  // spectrum, real-space samples of every kernel held until transformed plus
+  // one real spectrum; in the octant, the samples transformed in place.
+  static std::size_t estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count,
+                                          SpectrumLayout layout = SpectrumLayout::half_spectrum);
 
  private:
   void ensure_work(int count);
   struct Term {
     std::size_t input;
     const double* kernel;
+    bool odd_y = false, odd_z = false;  // octant: the sign of the mirrored frequencies
   };
+  // What one application forms: per output its terms, the inputs used and
+  // their weights; for the octant, per axis y and z, a sign per input and per
+  // output whose product is the parity of every coupled kernel, where the
+  // coupling has such signs (the solvers' couplings do: they are the parities
+  // of the tensor components).
+  struct Products {
+    std::vector<std::vector<Term>> terms;
+    std::vector<bool> used, active;
+    std::vector<double> weights;
+    bool folded = false;
+    std::array<std::vector<double>, 2> in_sign, out_sign;
+    // Octant, folded signs: the first outputs that couple to every one of
+    // six inputs in input order, formed three at a time.
+    std::size_t dense_outputs = 0;
+  };
+  Products products_of(const Coupling& coupling) const;
+  void transform_half_spectrum();
+  void plan_octant();
+  void transform_octant();
+  static std::size_t odd_pattern(const AxisParities& parity);
+  void half_spectrum_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
+                              std::vector<double>& saved);
+  void octant_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
+                       std::vector<double>& saved);
   void forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used, double* rows,
                      fftw_complex* spectra);
-  void slab(std::size_t i, const std::vector<std::vector<Term>>& terms, const std::vector<bool>& used,
-            const std::vector<double>& weights, const ComplexBuffer* slabs, std::vector<double>& saved,
-            double (&seconds)[3]);
+  void slab(std::size_t i, const Products& products, int thread, std::vector<double>& saved, double (&seconds)[3]);
   void inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active, double* rows,
                      fftw_complex* spectra);
 
@@ -143,7 +213,19 @@ class PaddedConvolution {
   std::size_t slab_ = 1;                  // py_ pz_: spectrum points of one x frequency
   std::size_t corner_ = 1;                // ny_ nz_: the box corner of one slab
 
-  FftPlan kernel_forward_;  // whole-grid in-place r2c of one kernel
+  FftPlan kernel_forward_;  // half spectrum: whole-grid in-place r2c of one kernel
+
+  // Octant layout: per kernel its parities; the octant spans oy_ = ny + 1
+  // and oz_ = nz + 1 (1 in 2-D) frequencies, x slowest as in the slabs.
+  std::vector<AxisParities> parities_;
+  std::size_t oy_ = 1, oz_ = 1;
+  std::size_t octant_slab_ = 1;  // oy_ oz_
+  std::size_t octant_ = 1;       // hx_ oy_ oz_
+  std::size_t block_rows_ = 1;   // octant rows (oy_ points each) per product block
+  // In-place DCT-I / DST-I over the octant, one per pattern of odd axes (bit
+  // a set: odd along axis a); none where an odd axis has extent 1, for such
+  // a kernel vanishes.
+  std::vector<FftPlan> octant_plans_;
   // Along x: the ny box rows of one box plane, real rows to the spectrum.
   FftPlan forward_x_, inverse_x_;
   // Within one slab: along y the nz box lines, along z every column.
@@ -153,7 +235,9 @@ class PaddedConvolution {
   // doubles), released as each kernel is transformed.
   std::vector<ComplexBuffer> staging_;
   // Real kernel spectra over the half spectrum in slab order (index
-  // y + py (z + pz i)), with the inverse transform's 1/points factor folded in.
+  // y + py (z + pz i)), or over the octant (index y + oy (z + oz i); the
+  // samples before the transform), with the inverse transform's 1/points
+  // factor folded in.
   std::vector<RealBuffer> kernels_;
   // Per component, the box corner (y < ny, z < nz) of every slab, index
   // y + ny (z + nz i): after the x pass on the way in, before it on the way
@@ -163,6 +247,14 @@ class PaddedConvolution {
   // the products run in cache: input transforms, overwritten in place by the
   // output products and their inverse transforms.
   std::vector<ComplexBuffer> slabs_;
+  // Per thread, the inputs of the forward passes of a slab: its nz box lines
+  // (py points each, of which the upper ny stay zero) and, in 3-D, a slab of
+  // columns of which the rows nz and above stay zero: the zero padding is
+  // written once, never again.
+  std::vector<ComplexBuffer> lines_, columns_;
+  // Per thread, the output of the inverse z pass (the inverse y pass goes
+  // back into the slab); in 2-D the output of the inverse y pass.
+  std::vector<ComplexBuffer> backs_;
 };
 
 }  // namespace csolver

@@ -23,15 +23,18 @@ inline constexpr int MAX_ITERATIONS = 200;
 using contribution::Breakdown;
 using SolveStatus = contribution::LoadCaseStatus;
 
-// Vectors of one load case, allocated once for the run and reused.
+// Vectors of one load case, allocated once for the run and reused. The
+// update of the solution is formed on the fly and never stored.
 struct BicgstabWorkspace {
-  explicit BicgstabWorkspace(std::size_t size)
-      : r(size), r_hat(size), p(size), v(size), s(size), t(size), dx(size) {}
-  std::vector<double> r, r_hat, p, v, s, t, dx;
+  explicit BicgstabWorkspace(std::size_t size) : r(size), r_hat(size), p(size), v(size), s(size), t(size) {}
+  std::vector<double> r, r_hat, p, v, s, t;
 };
 
 // Solves A x = b from x = 0. apply(in, out) writes A in to out;
 // on_iteration(iter, err) is called after every iteration, before the test.
+// b may be the workspace's r_hat itself: it is read only to start r and r_hat.
+// Each pass over the vectors does one update together with the inner
+// products that follow it (the next rho with the new residual).
 template <class Operator, class Observer>
 SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<double> x, double tol,
                      BicgstabWorkspace& w, Observer&& on_iteration) {
@@ -40,22 +43,22 @@ SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<doub
     x[i] = 0.0;
     // A(0) = 0 exactly, so the start residual is b itself.
     w.r[i] = b[i];
-    w.r_hat[i] = b[i];
+    w.r_hat[i] = w.r[i];
     w.v[i] = 0.0;
     w.p[i] = 0.0;
   }
   double rho_prev = 1.0, alpha = 1.0, omega = 1.0;
+  double rho = dot(w.r_hat, w.r);
   SolveStatus status;
   auto finite = [](double value) { return std::isfinite(value); };
   for (int iter = 1; iter <= MAX_ITERATIONS; ++iter) {
     status.iterations = iter;
-    const double rho = dot(w.r_hat, w.r);
     if (rho == 0.0 || !finite(rho)) {
       status.breakdown = rho == 0.0 ? Breakdown::zero_rho : Breakdown::non_finite;
       return status;
     }
     const double beta = (rho / rho_prev) * (alpha / omega);
-    for (std::size_t i = 0; i < n; ++i) w.p[i] = w.r[i] + beta * (w.p[i] - omega * w.v[i]);
+    update_direction(w.p, w.r, w.v, beta, omega);
     apply(std::span<const double>(w.p), std::span<double>(w.v));
     const double r_hat_v = dot(w.r_hat, w.v);
     if (r_hat_v == 0.0 || !finite(r_hat_v)) {
@@ -63,30 +66,23 @@ SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<doub
       return status;
     }
     alpha = rho / r_hat_v;
-    for (std::size_t i = 0; i < n; ++i) w.s[i] = w.r[i] - alpha * w.v[i];
-    if (all_zero(w.s)) {
+    if (update_half_residual(w.s, w.r, w.v, alpha)) {
       // The half step solved the system exactly; omega would be 0/0.
-      for (std::size_t i = 0; i < n; ++i) {
-        w.dx[i] = alpha * w.p[i];
-        x[i] += w.dx[i];
-      }
-      status.error = std::sqrt(dot(w.dx, w.dx));
+      status.error = std::sqrt(update_solution(x, w.p, alpha));
       status.converged = true;
       on_iteration(iter, status.error);
       return status;
     }
     apply(std::span<const double>(w.s), std::span<double>(w.t));
-    const double t_t = dot(w.t, w.t);
+    const auto [t_t, t_s] = dot_pair(w.t, w.s);
     if (t_t == 0.0 || !finite(t_t)) {
       status.breakdown = t_t == 0.0 ? Breakdown::zero_t_t : Breakdown::non_finite;
       return status;
     }
-    omega = dot(w.t, w.s) / t_t;
-    for (std::size_t i = 0; i < n; ++i) {
-      w.dx[i] = omega * w.s[i] + alpha * w.p[i];
-      x[i] = w.dx[i] + x[i];
-    }
-    status.error = std::sqrt(dot(w.dx, w.dx));
+    omega = t_s / t_t;
+    // The next residual is formed here as well: every exit below leaves it unused.
+    const auto [update_squared, rho_next] = update_solution_and_residual(x, w.r, w.s, w.p, w.t, w.r_hat, alpha, omega);
+    status.error = std::sqrt(update_squared);
     on_iteration(iter, status.error);
     if (!finite(status.error)) {
       status.breakdown = Breakdown::non_finite;
@@ -100,8 +96,8 @@ SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<doub
       status.breakdown = Breakdown::zero_omega;
       return status;
     }
-    for (std::size_t i = 0; i < n; ++i) w.r[i] = w.s[i] - omega * w.t[i];
     rho_prev = rho;
+    rho = rho_next;
   }
   return status;
 }

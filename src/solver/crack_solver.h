@@ -21,10 +21,9 @@ struct CrackOperator {
   PaddedConvolution& conv;
   Coupling kernel_coupling;  // in-plane block K11, K12, K22; normal K33
   Coupling gauss_coupling;
-  std::vector<double> scratch;
 };
 
-// y = mask * Re(K * x).
+// y = mask * Re(K * x); out must not be x.
 void apply_crack_operator(CrackOperator& op, std::span<const double> x, std::span<double> out);
 
 // Replaces x by its convolution with the Gaussian (no mask): openings at the nodes.

@@ -18,43 +18,43 @@ InhomogeneityOperator::InhomogeneityOperator(const Box& box_, PaddedConvolution&
     : box(box_),
       conv(conv_),
       kernel_coupling(volume_coupling()),
-      gauss_coupling(diagonal_coupling(VOLUME_COMPONENTS, VOLUME_GAUSS)),
-      y(box_.size() * VOLUME_COMPONENTS) {}
+      gauss_coupling(diagonal_coupling(VOLUME_COMPONENTS, VOLUME_GAUSS)) {}
 
 void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out) {
-  op.conv.apply(op.kernel_coupling, f, op.y);
-  const std::size_t nodes = op.box.size();
-  for (std::size_t node = 0; node < nodes; ++node) {
-    const double a = op.box.box_coef_vol[node];
-    const double g = op.box.box_coef_shear[node];
-    const double mask = static_cast<double>(op.box.box_flag[node]);
-    double* y = &op.y[VOLUME_COMPONENTS * node];
-    const double* fn = &f[VOLUME_COMPONENTS * node];
-    const double tr = y[0] + y[1] + y[2];
-    for (int c = 0; c < 3; ++c) y[c] = fn[c] - a * tr - g * y[c];
-    for (int c = 3; c < 6; ++c) y[c] = fn[c] - g * y[c];
-    for (int c = 0; c < 6; ++c) out[VOLUME_COMPONENTS * node + static_cast<std::size_t>(c)] = mask * y[c];
-  }
+  // The node-wise contrast runs on each box plane as soon as the convolution
+  // has written it, while it is still in cache, on the thread that wrote it.
+  const Box& box = op.box;
+  op.conv.apply(op.kernel_coupling, f, out, [&](std::size_t first, std::size_t last) {
+    for (std::size_t node = first; node < last; ++node) {
+      const double a = box.box_coef_vol[node];
+      const double g = box.box_coef_shear[node];
+      const double mask = static_cast<double>(box.box_flag[node]);
+      double* y = &out[VOLUME_COMPONENTS * node];
+      const double* fn = &f[VOLUME_COMPONENTS * node];
+      const double tr = y[0] + y[1] + y[2];
+      for (int c = 0; c < 3; ++c) y[c] = mask * (fn[c] - a * tr - g * y[c]);
+      for (int c = 3; c < 6; ++c) y[c] = mask * (fn[c] - g * y[c]);
+    }
+  });
 }
 
-void evaluate_field(InhomogeneityOperator& op, std::span<double> x) {
-  op.conv.apply(op.gauss_coupling, x, op.y);
-  std::copy(op.y.begin(), op.y.end(), x.begin());
-}
+void evaluate_field(InhomogeneityOperator& op, std::span<double> x) { op.conv.apply(op.gauss_coupling, x, x); }
 
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
                                        const Progress& progress) {
   InhomogeneityOperator op(box, conv);
   const std::size_t size = box.size() * VOLUME_COMPONENTS;
   BicgstabWorkspace work(size);
-  std::vector<double> x(size), rhs(size);
+  std::vector<double> x(size);
   InhomogeneitySolution solution;
   double flagged = 0;
   for (std::int32_t flag : box.box_flag)
     if (flag == 1) flagged += 1;
 
   for (int n = 0; n < VOLUME_COMPONENTS; ++n) {
-    // Unit load of component n at every node, weighted by the node's flag.
+    // Unit load of component n at every node, weighted by the node's flag,
+    // written where BiCGSTAB keeps its fixed shadow residual: a copy of it.
+    std::vector<double>& rhs = work.r_hat;
     std::fill(rhs.begin(), rhs.end(), 0.0);
     for (std::size_t node = 0; node < box.size(); ++node)
       rhs[VOLUME_COMPONENTS * node + static_cast<std::size_t>(n)] = static_cast<double>(box.box_flag[node]);

@@ -16,8 +16,8 @@ namespace csolver {
 
 inline constexpr int VOLUME_COMPONENTS = 6;
 
-// The discretized operator and its scratch field; the convolution must hold
-// the transformed volume kernel.
+// The discretized operator; the convolution must hold the transformed volume
+// kernel.
 struct InhomogeneityOperator {
   InhomogeneityOperator(const Box& box, PaddedConvolution& conv);
 
@@ -25,10 +25,9 @@ struct InhomogeneityOperator {
   PaddedConvolution& conv;
   Coupling kernel_coupling;  // output o, input c -> packed entry, shear inputs weighted 2
   Coupling gauss_coupling;
-  std::vector<double> y;     // unmasked operator result of the last application
 };
 
-// A(f) = flag * (f - contrast(K * W f)); leaves the unmasked result in op.y.
+// A(f) = flag * (f - contrast(K * W f)); out must not be f.
 void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out);
 
 // Replaces every component of x by its convolution with the Gaussian: the

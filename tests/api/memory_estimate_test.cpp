@@ -8,10 +8,12 @@ namespace csolver {
 namespace {
 
 TEST(MemoryEstimate, ATooLargeRunStopsWithItsNeedInGiB) {
-  // 1000^3 box nodes need terabytes for the kernel spectra alone.
-  const BoxBounds huge{0, 0, 0, 1000, 1000, 1000};
+  // 1500^3 box nodes need terabytes for the kernel spectra alone.
+  const BoxBounds huge{0, 0, 0, 1500, 1500, 1500};
   const std::size_t machine = std::size_t{24} << 30;
   EXPECT_GT(inhomogeneity_solver_bytes(huge), std::size_t{1} << 40);
+  // Off the regular grid the half spectrum needs more.
+  EXPECT_GT(inhomogeneity_solver_bytes(huge, SpectrumLayout::half_spectrum), inhomogeneity_solver_bytes(huge));
   try {
     require_memory(inhomogeneity_solver_bytes(huge), machine, "the solver");
     FAIL();

@@ -182,6 +182,38 @@ TEST(SolveInterface, ReturnsTheBoxAndTheShearOrderOfTheFormulation) {
   EXPECT_EQ(standard[4][4], r.H[4][4]);
 }
 
+// On the regular grid the kernels are exact mirror images of themselves and
+// only the octant of their spectra is stored; coordinates given off the grid
+// (here one node moved by 1e-9 of a step) take the half spectrum. The
+// tensors follow the coordinates, not the layout.
+TEST(SolveInterface, TakesTheOctantOnlyOnARegularGrid) {
+  InhomogeneityProblem p = sphere(8, 5);
+  const std::size_t N = 9;
+  const double h = grid_step(8);
+  for (std::size_t n = 0; n < N * N * N; ++n) {
+    p.x.push_back(-1 + static_cast<double>(n % N) * h);
+    p.y.push_back(-1 + static_cast<double>(n / N % N) * h);
+    p.z.push_back(-1 + static_cast<double>(n / N / N) * h);
+  }
+  const InhomogeneityResult given = solve_inhomogeneity(p, quick());
+  EXPECT_EQ(given.spectra, KernelSpectra::octant);
+  const std::size_t centre = 4 + N * (4 + N * 4);
+  p.x[centre] += 1e-9 * h;
+  const InhomogeneityResult moved = solve_inhomogeneity(p, quick());
+  EXPECT_EQ(moved.spectra, KernelSpectra::half_spectrum);
+  for (std::size_t r = 0; r < 6; ++r)
+    for (std::size_t c = 0; c < 6; ++c) EXPECT_NEAR(moved.H[r][c], given.H[r][c], 1e-6 * std::abs(given.H[0][0]));
+
+  CrackProblem crack = penny(8, 0.5);
+  EXPECT_EQ(solve_crack(crack, quick()).spectra, KernelSpectra::octant);
+  for (std::size_t n = 0; n < N * N; ++n) {
+    crack.x.push_back(-1 + static_cast<double>(n % N) * h);
+    crack.y.push_back(-1 + static_cast<double>(n / N) * h);
+  }
+  crack.y[4 + N * 4] += 1e-9 * h;
+  EXPECT_EQ(solve_crack(crack, quick()).spectra, KernelSpectra::half_spectrum);
+}
+
 TEST(SolveInterface, KeepsTheOpeningFieldOnThePlane) {
   CrackProblem p = penny(16, 0.5);
   p.kernel = PlanarKernel::specified;

@@ -192,6 +192,9 @@ Coupling volume_like_coupling() {
   return c;
 }
 Coupling crack_like_coupling() { return Coupling{3, 3, {0, 1, -1, 1, 2, -1, -1, -1, 3}, {1, 1, 1}}; }
+// With the parities even, odd-odd, even, even (tensor_parities(4)) no signs
+// of inputs and outputs multiply to the parities of all four kernels.
+Coupling unfoldable_coupling() { return Coupling{2, 2, {0, 1, 2, 3}, {1.0, -0.5}}; }
 
 struct LiteralCase {
   std::vector<int> box;
@@ -230,6 +233,121 @@ TEST(PaddedConvolution, MatchesLiteralComplexConvolution) {
   }
 }
 
+// Kernels even or odd along each axis, with the parities of the solvers'
+// kernels: the 6x6 volume kernel's packed entries (odd along the axes that
+// occur an odd number of times among the entry's four tensor indices) and
+// the crack's K11, K12 (odd in x and y), K22, K33.
+std::vector<AxisParities> tensor_parities(int count) {
+  const Parity e = Parity::even, o = Parity::odd;
+  const std::vector<AxisParities> volume = {
+      {e, e, e}, {e, e, e}, {e, e, e}, {e, o, o}, {o, e, o}, {o, o, e}, {e, e, e}, {e, e, e},
+      {e, o, o}, {o, e, o}, {o, o, e}, {e, e, e}, {e, o, o}, {o, e, o}, {o, o, e}, {e, e, e},
+      {o, o, e}, {o, e, o}, {e, e, e}, {e, o, o}, {e, e, e}, {e, e, e}};
+  const std::vector<AxisParities> crack = {{e, e, e}, {o, o, e}, {e, e, e}, {e, e, e}, {e, e, e}};
+  const std::vector<AxisParities>& table = count > 5 ? volume : crack;
+  return std::vector<AxisParities>(table.begin(), table.begin() + count);
+}
+
+// Random kernels with the given parities: value(s, d) = sign(d) value(s, |d|).
+EvenKernels random_mirror_kernels(const std::vector<int>& box, const std::vector<AxisParities>& parities,
+                                  unsigned seed) {
+  const int count = static_cast<int>(parities.size());
+  EvenKernels k{box, count, {}};
+  k.values.assign(static_cast<std::size_t>(count) * k.offsets(), 0.0);
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  for (int s = 0; s < count; ++s) {
+    const std::size_t base = static_cast<std::size_t>(s) * k.offsets();
+    // Octant values first, in a fixed order, then the mirrors from them.
+    k.for_offsets([&](const Offset& d) {
+      if (d[0] < 0 || d[1] < 0 || d[2] < 0) return;
+      bool zero = false;
+      for (std::size_t a = 0; a < 3; ++a) zero = zero || (parities[static_cast<std::size_t>(s)][a] == Parity::odd && d[a] == 0);
+      k.values[base + k.offset_index(d)] = zero ? 0.0 : u(rng);
+    });
+    k.for_offsets([&](const Offset& d) {
+      const Offset m{std::abs(d[0]), std::abs(d[1]), std::abs(d[2])};
+      double sign = 1.0;
+      for (std::size_t a = 0; a < 3; ++a)
+        if (d[a] < 0 && parities[static_cast<std::size_t>(s)][a] == Parity::odd) sign = -sign;
+      k.values[base + k.offset_index(d)] = sign * k.values[base + k.offset_index(m)];
+    });
+  }
+  return k;
+}
+
+// Only the octant of offsets with no negative component is written.
+void load_octant(PaddedConvolution& conv, const EvenKernels& k) {
+  for (int s = 0; s < k.count; ++s)
+    k.for_offsets([&](const Offset& d) {
+      if (d[0] >= 0 && d[1] >= 0 && d[2] >= 0) conv.set_kernel_sample(s, conv.sample_index(d), k.value(s, d));
+    });
+  conv.transform_kernels();
+}
+
+struct MirrorCase {
+  std::vector<int> box;
+  Coupling coupling;
+  int kernels;
+};
+
+TEST(PaddedConvolution, OctantOfMirrorSymmetricKernelsMatchesHalfSpectrumAndDirectSum) {
+  // Odd and even extents, extent 1 and 2 along an axis (where odd kernels
+  // vanish or keep a single sine), the solvers' couplings, 3-D and 2-D.
+  const std::vector<MirrorCase> cases = {
+      {{7, 6, 5}, volume_like_coupling(), 21}, {{8, 8, 8}, volume_like_coupling(), 21},
+      {{5, 1, 4}, volume_like_coupling(), 21}, {{1, 2, 3}, volume_like_coupling(), 21},
+      {{3, 4, 2}, asymmetric_coupling(), 3},   {{1, 1, 1}, volume_like_coupling(), 21},
+      {{12, 9}, crack_like_coupling(), 4},     {{16, 16}, crack_like_coupling(), 4},
+      {{1, 7}, crack_like_coupling(), 4},      {{5, 2}, crack_like_coupling(), 4},
+      {{6, 5, 4}, unfoldable_coupling(), 4},   {{7, 6}, unfoldable_coupling(), 4},
+  };
+  unsigned seed = 300;
+  for (const MirrorCase& c : cases) {
+    const std::vector<AxisParities> parities = tensor_parities(c.kernels);
+    const EvenKernels k = random_mirror_kernels(c.box, parities, ++seed);
+    const std::vector<double> in = random_field(node_count(c.box) * static_cast<std::size_t>(c.coupling.inputs), ++seed);
+    const std::size_t out_size = node_count(c.box) * static_cast<std::size_t>(c.coupling.outputs);
+    PaddedConvolution half(c.box, c.kernels, c.coupling.outputs, PlannerEffort::estimate, 1);
+    load_kernels(half, k);
+    EXPECT_EQ(half.layout(), SpectrumLayout::half_spectrum);
+    std::vector<double> expected(out_size);
+    half.apply(c.coupling, in, expected);
+    if (node_count(c.box) <= 200) {
+      SCOPED_TRACE("box " + name_of(c.box) + ", half spectrum against the direct sum");
+      EXPECT_LT(relative_difference(expected, direct_sum(k, c.coupling, in)), 1e-13);
+    }
+    std::vector<double> first;
+    for (int threads : {1, 2}) {
+      SCOPED_TRACE("box " + name_of(c.box) + ", threads " + std::to_string(threads));
+      PaddedConvolution conv(c.box, c.kernels, c.coupling.outputs, PlannerEffort::estimate, threads, parities);
+      EXPECT_EQ(conv.layout(), SpectrumLayout::octant);
+      load_octant(conv, k);
+      std::vector<double> out(out_size, 7.0);
+      conv.apply(c.coupling, in, out);
+      conv.apply(c.coupling, in, out);
+      EXPECT_LT(relative_difference(out, expected), 1e-13);
+      if (first.empty())
+        first = out;
+      else
+        EXPECT_EQ(out, first);  // the thread count changes nothing
+    }
+  }
+}
+
+TEST(PaddedConvolution, OctantRejectsOffsetsOutsideItAndKernelsThatAreNotOdd) {
+  const Parity e = Parity::even, o = Parity::odd;
+  PaddedConvolution conv({4, 3, 2}, 2, 1, PlannerEffort::estimate, 1, {{e, e, e}, {o, e, o}});
+  EXPECT_THROW(conv.sample_index({-1, 0, 0}), std::invalid_argument);
+  EXPECT_THROW(conv.sample_index({0, 3, 0}), std::invalid_argument);
+  EXPECT_NO_THROW(conv.sample_index({3, 2, 1}));
+  // Odd along x and z but non-zero at x = 0: not an odd kernel.
+  conv.set_kernel_sample(1, conv.sample_index({0, 1, 1}), 0.5);
+  EXPECT_THROW(conv.transform_kernels(), std::runtime_error);
+  // An odd number of odd axes cannot have a real spectrum.
+  EXPECT_THROW(PaddedConvolution({4, 3, 2}, 1, 1, PlannerEffort::estimate, 1, {{o, e, e}}), std::invalid_argument);
+}
+
 TEST(PaddedConvolution, RejectsKernelThatIsNotEven) {
   // A kernel sampled at d but not at -d has an odd part: its spectrum is not
   // real, and storing only its real part would be silently wrong.
@@ -250,6 +368,37 @@ TEST(PaddedConvolution, HeldBytesMatchEstimates) {
     conv.set_kernel_sample(0, 0, 1.0);
     conv.transform_kernels();
     EXPECT_EQ(conv.bytes(), PaddedConvolution::estimate_bytes(box, 4, 3, 1));
+
+    PaddedConvolution octant(box, 4, 3, PlannerEffort::estimate, 2, tensor_parities(4));
+    // The samples are transformed in place: the build holds nothing more.
+    EXPECT_EQ(octant.bytes(), PaddedConvolution::estimate_build_bytes(box, 4, SpectrumLayout::octant));
+    octant.transform_kernels();
+    EXPECT_EQ(octant.bytes(), PaddedConvolution::estimate_bytes(box, 4, 3, 2, SpectrumLayout::octant));
+  }
+}
+
+TEST(PaddedConvolution, FinishSeesEveryNodeOnceAfterItsOutputsAndInPlaceApplyWorks) {
+  for (const std::vector<int>& box : {std::vector<int>{5, 4, 3}, std::vector<int>{6, 7}}) {
+    const EvenKernels k = random_even_kernels(box, 6, 9);
+    const std::vector<double> in = random_field(node_count(box) * 3, 10);
+    PaddedConvolution conv(box, 6, 3, PlannerEffort::estimate, 2);
+    load_kernels(conv, k);
+    const Coupling coupling = symmetric_coupling();
+    std::vector<double> plain(in.size()), out(in.size());
+    conv.apply(coupling, in, plain);
+    std::vector<int> seen(node_count(box), 0);
+    std::vector<double> finished(in.size());
+    conv.apply(coupling, in, out, [&](std::size_t first, std::size_t last) {
+      for (std::size_t n = first; n < last; ++n) {
+        ++seen[n];
+        for (std::size_t c = 0; c < 3; ++c) finished[3 * n + c] = 2.0 * out[3 * n + c] - in[3 * n + c];
+      }
+    });
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(seen.size()));
+    for (std::size_t i = 0; i < in.size(); ++i) EXPECT_EQ(finished[i], 2.0 * plain[i] - in[i]);
+    std::vector<double> same = in;
+    conv.apply(coupling, same, same);
+    EXPECT_EQ(same, plain);
   }
 }
 

@@ -49,6 +49,7 @@ TEST(LibraryAgreement, InhomogeneityFromFlagsEqualsTheProgramBitwise) {
   problem.nodes_per_axis = M + 1;
   problem.flags = shapes::volume_flags(M, shapes::inside(e));
   const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(problem);
+  EXPECT_EQ(json["convolution"], "octant");
   expect_bitwise(json["H_tensor"], result.H, "H");
   expect_bitwise(json["N_tensor"], result.N, "N");
   expect_bitwise(json["mean_field"], result.mean_field, "mean_field");
@@ -65,6 +66,7 @@ TEST(LibraryAgreement, CrackFromThePlaneEqualsTheProgramBitwise) {
   const nlohmann::json json = run_console(
       dir, shapes::input_text(shapes::crack_node_table(M, shapes::inside(ellipse)), {}, true, "elliptical crack"));
   EXPECT_EQ(json["kernel"], "specified");
+  EXPECT_EQ(json["convolution"], "octant");  // coordinates as written by the generator lie on the grid
 
   contribution::CrackProblem problem;
   problem.nodes_per_axis = M + 1;

@@ -231,6 +231,70 @@ TEST_F(Program, FullDiskGivesAClearErrorAndNoPartialFile) {
   EXPECT_TRUE(result.empty() || lines_of(result).size() == 42u);
 }
 
+// FFTW's wisdom is a cache under $XDG_CACHE_HOME, written by the first run
+// and read by the next. A corrupt file, one of another FFTW version, one that
+// cannot be read or replaced (a directory in its place) or a cache directory
+// that cannot be made (a file in its place) change nothing but the speed: the
+// run succeeds, says nothing and reports the same, and a bad file is
+// replaced by good wisdom.
+TEST_F(Program, WisdomFileThatIsCorruptForeignOrUnwritableChangesNothing) {
+  write_input(sphere_input(8, 10));
+  const fs::path cache = dir / "cache";
+  const std::string environment = "XDG_CACHE_HOME='" + cache.string() + "' ";
+  // The report without its elapsed-time line, which differs from run to run.
+  auto report = [&] {
+    std::vector<std::string> lines = lines_of(read(dir / "result.txt"));
+    if (lines.size() > 5) lines.erase(lines.begin() + 5);
+    return lines;
+  };
+  ASSERT_EQ(run(environment), 0) << read(dir / "stderr.txt");
+  const std::vector<std::string> reference = report();
+  ASSERT_EQ(reference.size(), 41u);
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(cache / "contribution_solver")) files.push_back(entry.path());
+  ASSERT_EQ(files.size(), 1u);
+  const fs::path wisdom = files.front();
+  EXPECT_EQ(wisdom.filename().string().rfind("fftw-wisdom-fftw-3", 0), 0u) << wisdom;
+  const std::string good = read(wisdom);
+  ASSERT_EQ(good.rfind("(fftw-3", 0), 0u) << good.substr(0, 80);
+
+  struct Case {
+    const char* name;
+    std::function<void()> prepare;
+    bool replaced;  // good wisdom in place afterwards
+  };
+  std::string foreign = good;
+  foreign[6] = '2';  // "(fftw-3..." of another major version
+  const std::vector<Case> cases{
+      {"reused", [] {}, true},
+      {"corrupt", [&] { std::ofstream(wisdom, std::ios::trunc) << "(fftw-3.3.10 fftw_wisdom #x1 #x2\n  (garbage"; }, true},
+      {"empty", [&] { std::ofstream(wisdom, std::ios::trunc); }, true},
+      {"another FFTW version", [&] { std::ofstream(wisdom, std::ios::trunc) << foreign; }, true},
+      {"a directory in its place",
+       [&] {
+         fs::remove(wisdom);
+         fs::create_directories(wisdom / "inside");
+       },
+       false},
+      {"a file in the cache directory's place",
+       [&] {
+         fs::remove_all(cache);
+         std::ofstream(cache) << "not a directory";
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    c.prepare();
+    EXPECT_EQ(run(environment), 0) << c.name;
+    EXPECT_EQ(read(dir / "stderr.txt"), "") << c.name;
+    EXPECT_EQ(report(), reference) << c.name;
+    if (c.replaced) {
+      EXPECT_EQ(read(wisdom).rfind("(fftw-3", 0), 0u) << c.name;
+    }
+  }
+  EXPECT_TRUE(fs::is_directory(wisdom / "inside") || fs::is_regular_file(cache));
+}
+
 // SIGTERM during the solve: the run stops with a message, and the previous
 // result.txt survives untouched with no temporary file left beside it.
 TEST_F(Program, TerminatedRunLeavesThePreviousReport) {
