@@ -156,6 +156,18 @@ py::list load_case_list(const std::array<contribution::LoadCaseStatus, Count>& c
   return list;
 }
 
+// The fields both kinds of result share: status of the solve, grid, box, times.
+template <class Result>
+void add_run_record(py::dict& d, const Result& r) {
+  d["load_cases"] = load_case_list(r.load_cases);
+  d["conv_flag"] = r.conv_flag;
+  d["symmetry_flag"] = r.symmetry_flag;
+  d["M"] = r.M;
+  d["h"] = r.h;
+  d["box"] = box_tuple(r.box);
+  d["seconds"] = seconds_dict(r.seconds);
+}
+
 py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, double n0, double E1, double n1,
                              double tol, int threads, bool measure_plans, std::size_t memory_bytes,
                              const py::object& forward) {
@@ -177,13 +189,7 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
   d["H"] = to_numpy(r.H);
   d["N"] = to_numpy(r.N);
   d["mean_field"] = to_numpy(r.mean_field);
-  d["load_cases"] = load_case_list(r.load_cases);
-  d["conv_flag"] = r.conv_flag;
-  d["symmetry_flag"] = r.symmetry_flag;
-  d["M"] = r.M;
-  d["h"] = r.h;
-  d["box"] = box_tuple(r.box);
-  d["seconds"] = seconds_dict(r.seconds);
+  add_run_record(d, r);
   return d;
 }
 
@@ -208,13 +214,7 @@ py::dict solve_crack(const py::array_t<std::int32_t>& flags, double E0, double n
   d["N"] = to_numpy(r.N);
   d["shear_order"] = r.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
   d["max_opening"] = to_numpy(r.max_opening);
-  d["load_cases"] = load_case_list(r.load_cases);
-  d["conv_flag"] = r.conv_flag;
-  d["symmetry_flag"] = r.symmetry_flag;
-  d["M"] = r.M;
-  d["h"] = r.h;
-  d["box"] = box_tuple(r.box);
-  d["seconds"] = seconds_dict(r.seconds);
+  add_run_record(d, r);
   if (keep_opening) {
     // The library's layout, (load case, component, j, i); handed over without a copy.
     auto* owned = new std::vector<double>(std::move(r.opening));
