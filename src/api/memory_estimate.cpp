@@ -16,11 +16,6 @@ constexpr int CRACK_KERNELS = 5;
 constexpr int CRACK_FIELDS = 7;     // six BiCGSTAB vectors and the openings
 constexpr std::size_t BOX_BYTES_PER_NODE = 5 * sizeof(double) + sizeof(std::int32_t);
 
-std::vector<int> extents(const BoxBounds& b, int rank) {
-  if (rank == 2) return {b.nx, b.ny};
-  return {b.nx, b.ny, b.nz};
-}
-
 int thread_count(int threads) { return threads > 0 ? threads : default_thread_count(); }
 }  // namespace
 
@@ -28,7 +23,7 @@ int thread_count(int threads) { return threads > 0 ? threads : default_thread_co
 // output beside them) and the solve (kernel spectra, work spectra and the
 // solver's vectors) do not overlap; the box arrays live through both.
 std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layout, int threads) {
-  const std::vector<int> e = extents(box, 3);
+  const std::vector<int> e = box.extents(3);
   const std::size_t build = PaddedConvolution::estimate_build_bytes(e, VOLUME_KERNELS, layout);
   const std::size_t solve = PaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6, thread_count(threads), layout) +
                             box.size() * VOLUME_FIELDS * 6 * sizeof(double);
@@ -36,7 +31,7 @@ std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layo
 }
 
 std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout, int threads) {
-  const std::vector<int> e = extents(grid, 2);
+  const std::vector<int> e = grid.extents(2);
   const std::size_t build = PaddedConvolution::estimate_build_bytes(e, CRACK_KERNELS, layout);
   const std::size_t solve = PaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3, thread_count(threads), layout) +
                             grid.size() * CRACK_FIELDS * 3 * sizeof(double);

@@ -34,10 +34,6 @@ void check_bounds(const BoxBounds& b, const NodeTable& nodes, bool crack) {
         "(node (i, j, k) at -1 + (i-1)h, -1 + (j-1)h, -1 + (k-1)h)");
 }
 
-std::vector<int> extents(const BoxBounds& b, int rank) {
-  if (rank == 2) return {b.nx, b.ny};
-  return {b.nx, b.ny, b.nz};
-}
 
 void check_memory(std::size_t bytes, const RunOptions& options, const char* what) {
   if (options.machine_memory_bytes > 0) require_memory(bytes, options.machine_memory_bytes, what);
@@ -78,7 +74,7 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   run.seconds.setup = seconds_since(start);
 
   const auto kernel_start = std::chrono::steady_clock::now();
-  PaddedConvolution conv(extents(run.bounds, 3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, options.effort,
+  PaddedConvolution conv(run.bounds.extents(3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, options.effort,
                          options.threads, symmetry);
   run.convolution = conv.layout();
   build_volume_kernel(setup, box, conv);
@@ -113,7 +109,7 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
   run.seconds.setup = seconds_since(start);
 
   const auto kernel_start = std::chrono::steady_clock::now();
-  PaddedConvolution conv(extents(run.bounds, 2), PLANAR_KERNELS, CRACK_COMPONENTS, options.effort, options.threads,
+  PaddedConvolution conv(run.bounds.extents(2), PLANAR_KERNELS, CRACK_COMPONENTS, options.effort, options.threads,
                          symmetry);
   run.convolution = conv.layout();
   build_planar_kernel(setup, grid, options.kernel, conv);

@@ -84,6 +84,12 @@ struct BoxBounds {
   std::size_t size() const {
     return static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny) * static_cast<std::size_t>(nz);
   }
+  // Nodes per axis, x first, as the convolution takes them: a crack's plane
+  // (rank 2) or a volume's box (rank 3).
+  std::vector<int> extents(int rank) const {
+    if (rank == 2) return {nx, ny};
+    return {nx, ny, nz};
+  }
 };
 
 // Bounds of the nodes flagged 1 over the whole grid (inhomogeneity) or over
