@@ -1,7 +1,9 @@
 #include "contribution_pores/options.h"
 
+#include "cli/precision_setting.h"
 #include "cli/shape_options.h"
 
+#include <cstdlib>
 #include <iterator>
 
 namespace csolver::pores {
@@ -68,6 +70,7 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     p.measure_plans = *plans == "measure";
   }
   p.resume = o.has("--resume");
+  p.precision = cli::precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
 
   p.materials = cli::read_materials(o);
   if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;

@@ -5,6 +5,7 @@
 // code, exactly as contribution_input reads them.
 #include "cli/command_line.h"
 #include "cli/material_options.h"
+#include "contribution/precision.h"
 #include "images/pore_properties.h"
 
 #include <cstdint>
@@ -40,6 +41,7 @@ struct PoresOptions {
   // process to process, and BiCGSTAB at a pore's contrast carries that
   // rounding into H at 1e-4 relative (tol 1e-6).
   bool measure_plans = false;
+  contribution::Precision precision = contribution::Precision::mixed;  // CONTRIBUTION_PRECISION
   bool resume = false;
   std::string selection;        // "value >= 100", ...
 };

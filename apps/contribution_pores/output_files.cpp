@@ -174,6 +174,7 @@ std::string pores_json(const PoresOptions& o, const Population& population, cons
   top["grid"] = grid_of(o);
   top["materials"] = {{"E0", o.materials.E0}, {"n0", o.materials.n0}, {"E1", o.materials.E1}, {"n1", o.materials.n1}};
   top["tol"] = o.materials.tol;
+  top["precision"] = contribution::describe(o.precision);
   top["conventions"] = {
       {"centroid", "voxel coordinates (x, y, z): voxel centres at integers, x = column, y = row, z = page"},
       {"bbox", "voxel indices, half-open: begin <= index < end"},

@@ -89,6 +89,7 @@ std::string inhomogeneity_result_json(const ProblemSetup& setup, const contribut
   out["formulation"] = result.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
   out["box"] = box(result.box, setup.h, false);
   out["convolution"] = contribution::describe(result.spectra);
+  out["precision"] = contribution::describe(result.precision);
   out["conv_flag"] = result.conv_flag;
   out["symmetry_flag"] = result.symmetry_flag;
   out["load_cases"] = load_cases(result.load_cases);
@@ -108,6 +109,7 @@ std::string crack_result_json(const ProblemSetup& setup, const contribution::Cra
   out["kernel"] = result.kernel == contribution::PlanarKernel::exact ? "exact" : "specified";
   out["box"] = box(result.box, setup.h, true);
   out["convolution"] = contribution::describe(result.spectra);
+  out["precision"] = contribution::describe(result.precision);
   out["conv_flag"] = result.conv_flag;
   out["symmetry_flag"] = 1;  // as printed: the crack branch has no symmetry test
   out["load_cases"] = load_cases(result.load_cases);

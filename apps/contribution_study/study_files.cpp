@@ -111,6 +111,7 @@ std::string study_json(const StudyDescription& d, const Study& study, bool compl
   out["shear_order"] = shear_pairs(study.shear_order);
   out["materials"] = {{"E0", d.E0}, {"n0", d.n0}, {"E1", d.E1}, {"n1", d.n1}};
   out["tol"] = d.tol;
+  out["precision"] = contribution::describe(study.precision);
   out["complete"] = complete;
   json levels = json::array();
   for (const StudyLevel& level : study.levels) {

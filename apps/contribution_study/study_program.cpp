@@ -2,6 +2,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
+#include "cli/precision_setting.h"
 #include "cli/shape_options.h"
 #include "contribution/study.h"
 #include "contribution_study/study_files.h"
@@ -123,6 +124,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   contribution::SolveOptions options;
   options.threads = threads;
   options.machine_memory_bytes = physical_memory_bytes();
+  options.precision = cli::precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
   options.progress = progress_lines(out);
   contribution::StudyObserver observer;
   observer.level_started = [out](std::int32_t M) {

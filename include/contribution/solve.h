@@ -14,6 +14,7 @@
 // (23, 13, 12 under the compliance formulation and for cracks; 12, 13, 23
 // under the stiffness formulation), exactly as the console program reports.
 #include "contribution/errors.h"
+#include "contribution/precision.h"
 #include "contribution/types.h"
 
 #include <array>
@@ -44,6 +45,9 @@ struct SolveOptions {
   // estimated need exceeds it is refused with ResourceError before the large
   // arrays are allocated. 0: no check.
   std::size_t machine_memory_bytes = 0;
+  // mixed: transforms in single precision inside the iterations, corrected
+  // by double-precision residuals to the same tolerance (contribution/precision.h).
+  Precision precision = Precision::mixed;
   ProgressCallback progress;
 };
 
@@ -109,6 +113,7 @@ struct InhomogeneityResult {
   double h = 0;
   Box box;
   KernelSpectra spectra = KernelSpectra::octant;
+  Precision precision = Precision::double_precision;  // the precision the solve used
   StageSeconds seconds;
 };
 
@@ -127,6 +132,7 @@ struct CrackResult {
   double h = 0;
   Box box;
   KernelSpectra spectra = KernelSpectra::octant;
+  Precision precision = Precision::double_precision;  // the precision the solve used
   StageSeconds seconds;
   // With keep_opening: opening[((lc * 3 + c) * N + j) * N + i] for load case
   // lc, component c (0-based) at plane node (i, j); zero outside the box.

@@ -124,6 +124,7 @@ struct Study {
   PlanarKernel kernel = PlanarKernel::exact;           // cracks
   Formulation formulation = Formulation::compliance;  // inhomogeneities
   ShearOrder shear_order = ShearOrder::yz_xz_xy;
+  Precision precision = Precision::double_precision;  // the precision the levels were solved in
   std::vector<StudyLevel> levels;  // in the order solved: M increasing
   bool extrapolated = false;       // three levels or more
   TensorExtrapolation H, N;        // every entry of H and of N extrapolated to h = 0

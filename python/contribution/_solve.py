@@ -101,6 +101,7 @@ class _Result:
     h: float
     matrix: Material
     tol: float
+    precision: str = "mixed"  # "double" or "mixed": the arithmetic of the iterations
 
     @property
     def components(self) -> tuple:
@@ -242,12 +243,13 @@ def _common_fields(raw: dict, formulation: str, matrix: Material, tol: float) ->
         H=raw["H"], N=raw["N"], shear_order=_SHEAR_PAIRS[raw["shear_order"]],
         load_cases=[LoadCase(*c) for c in raw["load_cases"]], conv_flag=raw["conv_flag"],
         symmetry_flag=raw["symmetry_flag"], formulation=formulation, elapsed_seconds=raw["seconds"]["total"],
-        seconds=raw["seconds"], box=Box(*raw["box"]), M=raw["M"], h=raw["h"], matrix=matrix, tol=tol)
+        seconds=raw["seconds"], box=Box(*raw["box"]), M=raw["M"], h=raw["h"], matrix=matrix, tol=tol,
+        precision=raw["precision"])
 
 
 def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, threads: int = 0,
                         measure_plans: bool = True, progress: Optional[Callable] = None,
-                        machine_memory_bytes: Optional[int] = None) -> InhomogeneityResult:
+                        machine_memory_bytes: Optional[int] = None, precision: str = "mixed") -> InhomogeneityResult:
     """Contribution tensors H and N of one inhomogeneity in an infinite isotropic matrix.
 
     flags: array of shape (N, N, N), N = M + 1 >= 2, bool or integer, indexed
@@ -269,6 +271,10 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     machine_memory_bytes: refuse a problem estimated to need more, with
         contribution.ResourceError, before allocating; None: this machine's
         memory; 0: no check.
+    precision: "mixed" (transforms in single precision inside the
+        iterations, corrected by double-precision residuals to the same
+        tol; tensors within about 1e-6 relative of "double") or "double"
+        (every operation in double precision, as the console program).
 
     The solve runs without the GIL. Ctrl-C (SIGINT) raises KeyboardInterrupt
     within one iteration once the kernel is ready (the kernel stage itself is
@@ -284,14 +290,15 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     a = _flags_array(flags, 3)
     matrix, inhomogeneity, tol = Material(float(E0), float(n0)), Material(float(E1), float(n1)), float(tol)
     raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
-                                 bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress))
+                                 bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
+                                 str(precision))
     return InhomogeneityResult(**_common_fields(raw, raw["formulation"], matrix, tol), mean_field=raw["mean_field"],
                                inhomogeneity=inhomogeneity)
 
 
 def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "exact", keep_opening: bool = False,
                 threads: int = 0, measure_plans: bool = True, progress: Optional[Callable] = None,
-                machine_memory_bytes: Optional[int] = None) -> CrackResult:
+                machine_memory_bytes: Optional[int] = None, precision: str = "mixed") -> CrackResult:
     """Contribution tensors H and N of one planar crack in an infinite isotropic matrix.
 
     flags: array of shape (N, N), N = M + 1 >= 2, bool or integer, the crack
@@ -304,7 +311,7 @@ def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "e
         uses unless CONTRIBUTION_PLANAR_KERNEL=exact). docs/planar_kernel.md.
     keep_opening: also return the opening fields (result.opening, shape
         (3, 3, N, N), [load_case, component, i, j]).
-    threads, measure_plans, progress, machine_memory_bytes: as for
+    threads, measure_plans, progress, machine_memory_bytes, precision: as for
         solve_inhomogeneity; so are interruption and errors.
 
     Returns a CrackResult: H, N (6x6, standard order, H not divided by any
@@ -316,7 +323,8 @@ def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "e
         raise ValueError(f"found kernel = {kernel!r}, expected 'exact' or 'specified'")
     matrix, tol = Material(float(E0), float(n0)), float(tol)
     raw = _c.solve_crack(a, matrix.E, matrix.nu, tol, kernel == "exact", bool(keep_opening), _threads(threads),
-                         bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress))
+                         bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
+                         str(precision))
     opening = raw["opening"]
     if opening is not None:
         opening = opening.swapaxes(2, 3)  # the library's (lc, c, j, i) read as [lc, c, i, j]

@@ -84,8 +84,11 @@ contribution::ProgressCallback progress_into_python(const py::object* forward, I
   };
 }
 
-contribution::SolveOptions solve_options(int threads, bool measure_plans, std::size_t memory_bytes) {
+contribution::SolveOptions solve_options(int threads, bool measure_plans, std::size_t memory_bytes,
+                                         const std::string& precision) {
   contribution::SolveOptions options;
+  if (!contribution::parse_precision(precision.c_str(), options.precision))
+    throw py::value_error("found precision = '" + precision + "', expected 'double' or 'mixed'");
   options.threads = threads;
   options.measure_plans = measure_plans;
   options.machine_memory_bytes = memory_bytes;
@@ -166,11 +169,12 @@ void add_run_record(py::dict& d, const Result& r) {
   d["h"] = r.h;
   d["box"] = box_tuple(r.box);
   d["seconds"] = seconds_dict(r.seconds);
+  d["precision"] = contribution::describe(r.precision);
 }
 
 py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, double n0, double E1, double n1,
                              double tol, int threads, bool measure_plans, std::size_t memory_bytes,
-                             const py::object& forward) {
+                             const py::object& forward, const std::string& precision) {
   contribution::InhomogeneityProblem problem;
   problem.matrix = {E0, n0};
   problem.inhomogeneity = {E1, n1};
@@ -178,7 +182,7 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
   problem.flags = flags_x_fastest(flags, 3);
   problem.tol = tol;
   Interruption interruption;
-  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
   const contribution::InhomogeneityResult r =
       run_released([&] { return contribution::solve_inhomogeneity(std::move(problem), options); }, interruption);
@@ -195,7 +199,7 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
 
 py::dict solve_crack(const py::array_t<std::int32_t>& flags, double E0, double n0, double tol, bool exact_kernel,
                      bool keep_opening, int threads, bool measure_plans, std::size_t memory_bytes,
-                     const py::object& forward) {
+                     const py::object& forward, const std::string& precision) {
   contribution::CrackProblem problem;
   problem.matrix = {E0, n0};
   problem.nodes_per_axis = static_cast<std::int32_t>(flags.shape(0));
@@ -204,7 +208,7 @@ py::dict solve_crack(const py::array_t<std::int32_t>& flags, double E0, double n
   problem.kernel = exact_kernel ? contribution::PlanarKernel::exact : contribution::PlanarKernel::specified;
   problem.keep_opening = keep_opening;
   Interruption interruption;
-  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
   contribution::CrackResult r =
       run_released([&] { return contribution::solve_crack(std::move(problem), options); }, interruption);
@@ -241,9 +245,10 @@ py::dict extrapolation_dict(const contribution::TensorExtrapolation& e) {
 // without it. `on_level(levels_so_far)` reports each finished level.
 py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>& levels, bool crack, double E0,
                    double n0, double E1, double n1, double tol, bool exact_kernel, int threads, bool measure_plans,
-                   std::size_t memory_bytes, const py::object& forward, const py::object& on_level) {
+                   std::size_t memory_bytes, const py::object& forward, const py::object& on_level,
+                   const std::string& precision) {
   Interruption interruption;
-  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
   auto flags_at = [&](std::int32_t M) {
     py::gil_scoped_acquire gil;
@@ -307,6 +312,7 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
   d["levels"] = level_list;
   d["formulation"] = crack ? "crack" : study.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
   d["shear_order"] = study.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
+  d["precision"] = contribution::describe(study.precision);
   d["H"] = extrapolation_dict(study.H);
   d["N"] = extrapolation_dict(study.N);
   return d;
@@ -317,13 +323,14 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
 void bind_solve(py::module_& m) {
   m.def("run_study", &run_study, py::arg("at_level"), py::arg("levels"), py::arg("crack"), py::arg("E0"),
         py::arg("n0"), py::arg("E1"), py::arg("n1"), py::arg("tol"), py::arg("exact_kernel"), py::arg("threads"),
-        py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"), py::arg("on_level"));
+        py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"), py::arg("on_level"),
+        py::arg("precision") = "mixed");
   m.def("solve_inhomogeneity", &solve_inhomogeneity, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("E1"),
         py::arg("n1"), py::arg("tol"), py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"),
-        py::arg("forward"));
+        py::arg("forward"), py::arg("precision") = "mixed");
   m.def("solve_crack", &solve_crack, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("tol"),
         py::arg("exact_kernel"), py::arg("keep_opening"), py::arg("threads"), py::arg("measure_plans"),
-        py::arg("memory_bytes"), py::arg("forward"));
+        py::arg("memory_bytes"), py::arg("forward"), py::arg("precision") = "mixed");
   m.def("grid_step", &contribution::grid_step, py::arg("M"));
   m.def("physical_memory_bytes", &csolver::physical_memory_bytes);
 }

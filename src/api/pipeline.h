@@ -25,6 +25,7 @@ struct RunOptions {
   std::size_t machine_memory_bytes = 0;  // 0: no memory check
   PlanarKernel kernel = PlanarKernel::specified;  // the crack's traction kernel
   bool keep_opening = false;             // crack: keep the opening fields on the plane
+  contribution::Precision precision = contribution::Precision::double_precision;
 };
 
 struct InhomogeneityRun {
@@ -33,6 +34,7 @@ struct InhomogeneityRun {
   InhomogeneitySolution solution;
   InhomogeneityTensors tensors;
   SpectrumLayout convolution = SpectrumLayout::half_spectrum;  // the kernel spectra's layout taken
+  contribution::Precision precision = contribution::Precision::double_precision;
   contribution::StageSeconds seconds;
 };
 
@@ -43,6 +45,7 @@ struct CrackRun {
   CrackReductions reductions;
   CrackTensors tensors;
   SpectrumLayout convolution = SpectrumLayout::half_spectrum;
+  contribution::Precision precision = contribution::Precision::double_precision;
   contribution::StageSeconds seconds;
   std::vector<double> opening;  // with keep_opening: (load case, component, j, i) over the N x N plane
 };

@@ -81,6 +81,7 @@ csolver::RunOptions run_options(const SolveOptions& options) {
   run.effort = options.measure_plans ? csolver::PlannerEffort::measure : csolver::PlannerEffort::estimate;
   run.threads = options.threads;
   run.machine_memory_bytes = options.machine_memory_bytes;
+  run.precision = options.precision;
   return run;
 }
 
@@ -120,6 +121,18 @@ KernelSpectra spectra_of(csolver::SpectrumLayout layout) {
 const char* describe(KernelSpectra spectra) {
   return csolver::layout_name(spectra == KernelSpectra::octant ? csolver::SpectrumLayout::octant
                                                                : csolver::SpectrumLayout::half_spectrum);
+}
+
+const char* describe(Precision precision) {
+  return precision == Precision::mixed ? "mixed" : "double";
+}
+
+bool parse_precision(const char* text, Precision& precision) {
+  if (text == nullptr) return false;
+  const std::string value = text;
+  if (value != "double" && value != "mixed") return false;
+  precision = value == "mixed" ? Precision::mixed : Precision::double_precision;
+  return true;
 }
 
 double grid_step(std::int32_t M) { return csolver::grid_step(M); }
@@ -162,6 +175,7 @@ InhomogeneityResult solve_inhomogeneity(InhomogeneityProblem problem, const Solv
   result.h = setup.h;
   result.box = box_of(run.bounds);
   result.spectra = spectra_of(run.convolution);
+  result.precision = run.precision;
   result.seconds = run.seconds;
   return result;
 }
@@ -193,6 +207,7 @@ CrackResult solve_crack(CrackProblem problem, const SolveOptions& options) {
   result.h = setup.h;
   result.box = box_of(run.bounds);
   result.spectra = spectra_of(run.convolution);
+  result.precision = run.precision;
   result.seconds = run.seconds;
   result.opening = std::move(run.opening);
   return result;

@@ -58,6 +58,7 @@ Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int3
     const InhomogeneityResult r = solve_inhomogeneity(at_level(m), options);
     study.formulation = r.formulation;
     study.shear_order = r.shear_order;
+    study.precision = r.precision;
     return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
   });
 }
@@ -70,6 +71,7 @@ Study run_crack_study(const std::function<CrackProblem(std::int32_t M)>& at_leve
     const CrackResult r = solve_crack(at_level(m), options);
     study.kernel = r.kernel;
     study.shear_order = r.shear_order;
+    study.precision = r.precision;
     return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
   });
 }
