@@ -13,6 +13,7 @@
 #include <atomic>
 #include <charconv>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <set>
@@ -109,6 +110,8 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   if (!shape.crack) cli::require_inhomogeneity_modulus(m);
   if (!shape.crack && o.text("--kernel")) throw UsageError("--kernel applies to cracks only");
   o.reject_unused(COMMON);
+  // Refused before the output directory is made.
+  const contribution::Precision precision = cli::precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
 
   StudyDescription d{o.text("--text").value_or(shape.description), m.E0, m.n0, m.E1, m.n1, m.tol};
   if (!shape.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
@@ -124,7 +127,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   contribution::SolveOptions options;
   options.threads = threads;
   options.machine_memory_bytes = physical_memory_bytes();
-  options.precision = cli::precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
+  options.precision = precision;
   options.progress = progress_lines(out);
   contribution::StudyObserver observer;
   observer.level_started = [out](std::int32_t M) {
