@@ -8,6 +8,7 @@
 // taken, estimate, M, the largest iteration count of the six load cases,
 // and H11, H33, H55 (the 13 shear) over Eshelby's values.
 #include "api/pipeline.h"
+#include "contribution/study.h"
 #include "effective/eshelby_ellipsoid.h"
 #include "shapes/shapes.h"
 
@@ -64,6 +65,9 @@ int main(int argc, char** argv) {
       for (const std::string& rule_name : rule_names) {
         const FormulationRule rule = *contribution::parse_formulation_rule(rule_name);
         if (rule == FormulationRule::specified && (ratio == 0 || std::isinf(ratio))) continue;  // = bounded
+        // Per estimate, the three entries over the levels, for the study's extrapolation.
+        std::vector<std::vector<double>> sequences(12);
+        std::vector<double> steps;
         for (int M : levels) {
           csolver::ProblemSetup setup;
           setup.E0 = E0, setup.n0 = nu, setup.E1 = ratio * E0, setup.n1 = nu;
@@ -82,15 +86,33 @@ int main(int argc, char** argv) {
           const std::pair<const char*, csolver::Matrix6> estimates[] = {
               {"smoothed", run.solution.smoothed_mean},
               {"coefficient", run.solution.coefficient_mean},
-              {"corrected", run.solution.mean_field}};
+              {"corrected", run.solution.mean_field},
+              {"half", csolver::corrected_mean(run.solution.coefficient_mean, std::sqrt(run.solution.flagged_fraction))}};
+          steps.push_back(setup.h);
+          int e = 0;
           for (const auto& [name, mean] : estimates) {
             const csolver::InhomogeneityTensors t = csolver::compute_contribution_tensors(run.setup, mean);
-            std::printf("%s %s %s %s %s %d %d %.4f %.4f %.4f\n", shape.name, ratio_text.c_str(), rule_name.c_str(),
+            sequences[static_cast<std::size_t>(3 * e)].push_back(t.H_tensor(0, 0) / ref.H(0, 0));
+            sequences[static_cast<std::size_t>(3 * e + 1)].push_back(t.H_tensor(2, 2) / ref.H(2, 2));
+            sequences[static_cast<std::size_t>(3 * e + 2)].push_back(t.H_tensor(4, 4) / ref.H(4, 4));
+            ++e;
+            std::printf("%s %s %s %s %s %d %d %.4f %.4f %.4f %.4f\n", shape.name, ratio_text.c_str(), rule_name.c_str(),
                         run.setup.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance",
                         name, M, iterations, t.H_tensor(0, 0) / ref.H(0, 0), t.H_tensor(2, 2) / ref.H(2, 2),
-                        t.H_tensor(4, 4) / ref.H(4, 4));
+                        t.H_tensor(4, 4) / ref.H(4, 4), run.solution.flagged_fraction);
           }
           std::fflush(stdout);
+        }
+        if (steps.size() < 3) continue;
+        // The study's rule on these levels: extrapolated ratio and its error bar.
+        const char* names[] = {"smoothed", "coefficient", "corrected", "half"};
+        for (int e = 0; e < 4; ++e) {
+          std::printf("extrapolated %s %s %s %s", shape.name, ratio_text.c_str(), rule_name.c_str(), names[e]);
+          for (int entry = 0; entry < 3; ++entry) {
+            const contribution::Extrapolation x = contribution::extrapolate(steps, sequences[static_cast<std::size_t>(3 * e + entry)]);
+            std::printf(" %.4f+-%.4f%s", x.value, x.error, std::fabs(x.value - 1) <= x.error ? "" : "!");
+          }
+          std::printf("\n");
         }
       }
     }

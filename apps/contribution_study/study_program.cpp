@@ -1,5 +1,6 @@
 #include "contribution_study/study_program.h"
 
+#include "cli/contrast_options.h"
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
 #include "cli/shape_options.h"
@@ -28,8 +29,8 @@ constexpr cli::OptionRule STUDY_RULES[] = {
     {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
 };
-const std::set<std::string> COMMON = {"--M", "--kernel", "--threads", "--text", "-o", "--crack",
-                                      "--E0", "--n0", "--E1", "--n1", "--tol"};
+const std::set<std::string> COMMON = {"--M",  "--kernel", "--threads", "--text", "-o",  "--crack",       "--E0",
+                                      "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field"};
 
 // Set by the first SIGINT or SIGTERM; the next iteration of the solve sees it
 // and stops. A second signal ends the program at once (its files are
@@ -100,13 +101,17 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const std::optional<std::string> levels_text = o.text("--M");
   if (!levels_text) throw UsageError("give the grid levels, e.g. --M 32,48,64,96,128");
   const std::vector<std::int32_t> levels = parse_levels(*levels_text);
-  const cli::MaterialOptions m = cli::read_materials(o);
+  const cli::MaterialOptions m = cli::read_materials(o, true);
+  const cli::ContrastOptions contrast = cli::read_contrast(o);
   const contribution::PlanarKernel kernel = parse_kernel(o.text("--kernel"));
   const int threads = static_cast<int>(o.whole("--threads", 0, 0, 1024));
   const bool crack_wanted = o.has("--crack");
   const cli::ShapeSpec shape = cli::read_shape(cl, o, crack_wanted);
   if (!shape.crack) cli::require_inhomogeneity_modulus(m);
+  if (!shape.crack) cli::check_contrast(contrast, m.E1);
   if (!shape.crack && o.text("--kernel")) throw UsageError("--kernel applies to cracks only");
+  if (shape.crack && (o.text("--formulation") || o.text("--mean-field")))
+    throw UsageError("--formulation and --mean-field apply to inhomogeneities only");
   o.reject_unused(COMMON);
 
   StudyDescription d{o.text("--text").value_or(shape.description), m.E0, m.n0, m.E1, m.n1, m.tol};
@@ -159,6 +164,8 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                          p.nodes_per_axis = M + 1;
                          p.flags = cli::shape_flags(shape, M);
                          p.tol = m.tol;
+                         p.formulation_rule = contrast.formulation_rule;
+                         p.mean_field_estimate = contrast.mean_field_estimate;
                          return p;
                        },
                        levels, options, observer);
@@ -178,7 +185,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
 
 std::string help_text() {
   return std::string(R"(Usage: contribution_study SHAPE [shape options] --M M1,M2,M3,... [--E0 E] [--n0 N] [--E1 E]
-                          [--n1 N] [--tol T] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR]
+                          [--n1 N] [--tol T] [--formulation F] [--mean-field A] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR]
 
 Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
 process and extrapolates every entry of the compliance and stiffness contribution
@@ -191,9 +198,10 @@ The shapes and images are those of contribution_input:
 Problem:
   --M LIST     grid levels, increasing, at least three, each >= 4 (e.g. 32,48,64,96,128)
   --E0 E --n0 N   matrix material (default 1, 0.3)
-  --E1 E --n1 N   inhomogeneity material; --E1 is required for an inhomogeneity
+  --E1 E --n1 N   inhomogeneity material; --E1 is required for an inhomogeneity:
+                  0 for a void, inf for a rigid inclusion
   --tol T      convergence tolerance (default 1e-6)
-  --kernel K   crack kernel: exact (default) or specified (the original program's)
+)" + cli::contrast_help() + R"(  --kernel K   crack kernel: exact (default) or specified (the original program's)
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)
@@ -210,7 +218,8 @@ int run_study_program(const std::vector<std::string>& args, std::FILE* out, std:
   stop_requested = 0;
   try {
     std::vector<cli::OptionRule> rules(std::begin(STUDY_RULES), std::end(STUDY_RULES));
-    for (auto table : {cli::shape_option_rules(), cli::image_option_rules(), cli::material_option_rules()})
+    for (auto table : {cli::shape_option_rules(), cli::image_option_rules(), cli::material_option_rules(),
+                       cli::contrast_option_rules()})
       rules.insert(rules.end(), table.begin(), table.end());
     const cli::CommandLine cl = cli::parse_command_line(args, rules);
     if (cl.help) {

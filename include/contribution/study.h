@@ -122,7 +122,9 @@ struct StudyLevel {
 struct Study {
   bool crack = false;
   PlanarKernel kernel = PlanarKernel::exact;           // cracks
-  Formulation formulation = Formulation::compliance;  // inhomogeneities
+  Formulation formulation = Formulation::compliance;  // inhomogeneities: the one taken
+  FormulationRule formulation_rule = FormulationRule::specified;         // inhomogeneities: as asked
+  MeanFieldEstimate mean_field_estimate = MeanFieldEstimate::smoothed;  // inhomogeneities
   ShearOrder shear_order = ShearOrder::yz_xz_xy;
   std::vector<StudyLevel> levels;  // in the order solved: M increasing
   bool extrapolated = false;       // three levels or more

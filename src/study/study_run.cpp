@@ -57,6 +57,8 @@ Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int3
   return run_levels(M, observer, Study{}, [&](std::int32_t m, Study& study) {
     const InhomogeneityResult r = solve_inhomogeneity(at_level(m), options);
     study.formulation = r.formulation;
+    study.formulation_rule = r.formulation_rule;
+    study.mean_field_estimate = r.mean_field_estimate;
     study.shear_order = r.shear_order;
     return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
   });

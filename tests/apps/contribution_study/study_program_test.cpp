@@ -73,6 +73,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadStudy{"option_of_no_shape", {"penny", "--M", "16,24,32", "--power", "3"}, "does not apply to shape penny"},
         BadStudy{"no_contrast", {"sphere", "--M", "8,12,16"}, "an inhomogeneity needs --E1"},
         BadStudy{"kernel_of_a_volume", {"sphere", "--E1", "2", "--M", "8,12,16", "--kernel", "exact"}, "cracks only"},
+        BadStudy{"negative_modulus", {"sphere", "--E1", "-1", "--M", "8,12,16"}, "--E1 must be >= 0"},
+        BadStudy{"modulus_not_a_number", {"sphere", "--E1", "soft", "--M", "8,12,16"}, "--E1 takes a number or inf"},
+        BadStudy{"unknown_formulation", {"sphere", "--E1", "0", "--M", "8,12,16", "--formulation", "dual"},
+                 "--formulation takes bounded, specified"},
+        BadStudy{"unknown_mean_field", {"sphere", "--E1", "0", "--M", "8,12,16", "--mean-field", "mean"},
+                 "--mean-field takes coefficient"},
+        BadStudy{"formulation_of_a_crack", {"penny", "--M", "8,12,16", "--formulation", "bounded"},
+                 "inhomogeneities only"},
+        BadStudy{"void_under_compliance", {"sphere", "--E1", "0", "--M", "8,12,16", "--formulation", "compliance"},
+                 "infinite compliance contrast"},
+        BadStudy{"rigid_under_stiffness", {"sphere", "--E1", "inf", "--M", "8,12,16", "--formulation", "stiffness"},
+                 "infinite stiffness contrast"},
         BadStudy{"unknown_kernel", {"penny", "--M", "8,12,16", "--kernel", "Exact"}, "'exact' or 'specified'"},
         BadStudy{"unreadable_image", {"tiff", "/nonexistent.tif", "--E1", "2", "--M", "8,12,16"}, "nonexistent"}),
     [](const ::testing::TestParamInfo<BadStudy>& info) { return std::string(info.param.name); });
@@ -92,7 +104,11 @@ TEST(Study, ErrorBarsOfSmallStudiesHoldTheAnalyticValues) {
   ASSERT_EQ(sphere.status, 0) << sphere.err;
   const json s = json::parse(testing::read_text(dir.path() / "sphere" / "study.json"));
   EXPECT_EQ(s["problem"], "inhomogeneity");
-  EXPECT_EQ(s["formulation"], "stiffness");
+  // The measured default: the bounded formulation (compliance for a stiff
+  // inclusion) with the coefficient mean.
+  EXPECT_EQ(s["formulation"], "compliance");
+  EXPECT_EQ(s["formulation_rule"], "bounded");
+  EXPECT_EQ(s["mean_field_estimate"], "coefficient");
   EXPECT_EQ(s["complete"], true);
   ASSERT_EQ(s["levels"].size(), 5u);
   EXPECT_EQ(s["levels"][4]["M"], 20);
@@ -101,7 +117,7 @@ TEST(Study, ErrorBarsOfSmallStudiesHoldTheAnalyticValues) {
   const testing::SphereTensor eshelby = testing::eshelby_sphere(1, 0.3, 10, 0.3);
   expect_covers(s["extrapolated"], 0, 0, eshelby.H11, "sphere H11");
   expect_covers(s["extrapolated"], 0, 1, eshelby.H12, "sphere H12");
-  // Shear order 12, 13, 23 under the stiffness formulation: H44 is the 12 pair.
+  // Shear order 23, 13, 12 under the compliance formulation; a sphere's shear entries are equal.
   expect_covers(s["extrapolated"], 3, 3, eshelby.H44, "sphere H44");
   EXPECT_EQ(s["extrapolated"]["H_error"][0][3], 0.0);  // a symmetry zero stays exactly zero
 
