@@ -74,7 +74,7 @@ contribution::Extrapolation entry_extrapolation(const Study& study, const Entry&
     h.push_back(level.h);
     values.push_back(entry(level.H, e));
   }
-  return contribution::extrapolate(h, values);
+  return contribution::extrapolate(h, values, study.distance_margin);
 }
 
 }  // namespace
@@ -114,6 +114,7 @@ std::string study_json(const StudyDescription& d, const Study& study, bool compl
   // JSON has no infinity: a rigid inclusion's modulus is written "inf".
   out["materials"] = {{"E0", d.E0}, {"n0", d.n0}, {"E1", std::isinf(d.E1) ? json("inf") : json(d.E1)}, {"n1", d.n1}};
   out["tol"] = d.tol;
+  out["distance_margin"] = study.distance_margin;
   out["complete"] = complete;
   json levels = json::array();
   for (const StudyLevel& level : study.levels) {

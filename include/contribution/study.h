@@ -93,8 +93,21 @@ struct Extrapolation {
   std::vector<ModelFit> models;  // first, second, free order, two-term; empty for an exact zero
 };
 
+// The floor of step 5 as a fraction of the distance the extrapolation moved
+// from the finest level: Roache's 1.25 less the extrapolation itself, for
+// sequences in their asymptotic range.
+inline constexpr double EXTRAPOLATION_MARGIN = 0.25;
+// Sequences of the coefficient mean (contribution/contrast.h) at strong
+// contrast approach the limit with an order that keeps rising under
+// refinement (about 1.1 at M = 16 to 1.6 at M = 80 on a void sphere), which
+// no fit over the levels can see: every model overshoots the limit, by 0.39
+// to 0.41 of the distance moved on void and rigid spheres from levels
+// 16...48 and 32...96 (docs/study.md). Their floor is half that distance.
+inline constexpr double RISING_ORDER_MARGIN = 0.5;
+
 // h: grid steps from the coarsest to the finest level; values: the entry at each level.
-Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double>& values);
+Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double>& values,
+                          double distance_margin = EXTRAPOLATION_MARGIN);
 
 // Every entry of a tensor computed at each level (levels[i] at step h[i]).
 struct TensorExtrapolation {
@@ -105,7 +118,8 @@ struct TensorExtrapolation {
   double dominant_order = 0;
 };
 
-TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels);
+TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels,
+                                        double distance_margin = EXTRAPOLATION_MARGIN);
 
 // ------------------------------------------------ a study through the solver --
 
@@ -128,6 +142,9 @@ struct Study {
   ShearOrder shear_order = ShearOrder::yz_xz_xy;
   std::vector<StudyLevel> levels;  // in the order solved: M increasing
   bool extrapolated = false;       // three levels or more
+  // The floor the extrapolation took: RISING_ORDER_MARGIN for an
+  // inhomogeneity solved with a coefficient or corrected mean.
+  double distance_margin = EXTRAPOLATION_MARGIN;
   TensorExtrapolation H, N;        // every entry of H and of N extrapolated to h = 0
 };
 

@@ -162,6 +162,8 @@ class InhomogeneityResult(_Result):
 
     mean_field: np.ndarray = None
     inhomogeneity: Material = None
+    formulation_rule: str = "specified"
+    mean_field_estimate: str = "smoothed"
 
     @property
     def mean_field_standard(self) -> np.ndarray:
@@ -247,7 +249,8 @@ def _common_fields(raw: dict, formulation: str, matrix: Material, tol: float) ->
 
 def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, threads: int = 0,
                         measure_plans: bool = True, progress: Optional[Callable] = None,
-                        machine_memory_bytes: Optional[int] = None) -> InhomogeneityResult:
+                        machine_memory_bytes: Optional[int] = None, formulation: str = "specified",
+                        mean_field: str = "smoothed") -> InhomogeneityResult:
     """Contribution tensors H and N of one inhomogeneity in an infinite isotropic matrix.
 
     flags: array of shape (N, N, N), N = M + 1 >= 2, bool or integer, indexed
@@ -256,9 +259,17 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
         inhomogeneity; other nonzero values are outside but weight the node
         in the operator, as in the console program.
     E0, n0: matrix Young's modulus and Poisson's ratio; E1, n1: the
-        inhomogeneity's. Model a pore by a small E1 (docs/effective.md: 1e-3
-        E0 works; much smaller values converge worse). E1/E0 > 1 selects the
-        stiffness formulation, otherwise the compliance formulation.
+        inhomogeneity's. E1 = 0.0 is an exact void, E1 = math.inf an exact
+        rigid inclusion (both solved under the bounded formulation).
+    formulation: "specified" (default: the console program's rule, stiffness
+        for E1/E0 > 1, compliance otherwise), "bounded" (the opposite: the
+        contrast stays bounded, few iterations at strong contrast; what
+        study() uses), "stiffness" or "compliance".
+    mean_field: "smoothed" (default, the console program's), "coefficient"
+        (the mean of the solved coefficients; what study() uses) or
+        "corrected" (docs/validation.md compares them). The defaults keep
+        the console program's numbers, which effective.concentration_tensor
+        expects.
     tol: BiCGSTAB stops a load case when the update norm is <= tol.
     threads: OpenMP threads, 0 for OpenMP's default.
     measure_plans: FFTW_MEASURE (True) or FFTW_ESTIMATE (False: quicker
@@ -284,9 +295,11 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     a = _flags_array(flags, 3)
     matrix, inhomogeneity, tol = Material(float(E0), float(n0)), Material(float(E1), float(n1)), float(tol)
     raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
-                                 bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress))
+                                 bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
+                                 str(formulation), str(mean_field))
     return InhomogeneityResult(**_common_fields(raw, raw["formulation"], matrix, tol), mean_field=raw["mean_field"],
-                               inhomogeneity=inhomogeneity)
+                               inhomogeneity=inhomogeneity, formulation_rule=raw["formulation_rule"],
+                               mean_field_estimate=raw["mean_field_estimate"])
 
 
 def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "exact", keep_opening: bool = False,

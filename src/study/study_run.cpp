@@ -19,8 +19,8 @@ void extrapolate_levels(Study& study) {
     H.push_back(level.H);
     N.push_back(level.N);
   }
-  study.H = extrapolate_tensors(h, H);
-  study.N = extrapolate_tensors(h, N);
+  study.H = extrapolate_tensors(h, H, study.distance_margin);
+  study.N = extrapolate_tensors(h, N, study.distance_margin);
 }
 
 // The shared loop: `solve` solves one level into a StudyLevel and sets the
@@ -59,6 +59,8 @@ Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int3
     study.formulation = r.formulation;
     study.formulation_rule = r.formulation_rule;
     study.mean_field_estimate = r.mean_field_estimate;
+    study.distance_margin =
+        r.mean_field_estimate == MeanFieldEstimate::smoothed ? EXTRAPOLATION_MARGIN : RISING_ORDER_MARGIN;
     study.shear_order = r.shear_order;
     return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
   });
