@@ -1,5 +1,6 @@
 #include "contribution_pores/options.h"
 
+#include "cli/contrast_options.h"
 #include "cli/shape_options.h"
 
 #include <iterator>
@@ -27,7 +28,7 @@ constexpr cli::OptionRule PORES_RULES[] = {
 
 cli::CommandLine parse_pores_command_line(const std::vector<std::string>& args) {
   std::vector<cli::OptionRule> rules(std::begin(PORES_RULES), std::end(PORES_RULES));
-  for (auto table : {cli::image_option_rules(), cli::material_option_rules()})
+  for (auto table : {cli::image_option_rules(), cli::material_option_rules(), cli::contrast_option_rules()})
     rules.insert(rules.end(), table.begin(), table.end());
   return cli::parse_command_line(args, rules);
 }
@@ -69,12 +70,14 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   }
   p.resume = o.has("--resume");
 
-  p.materials = cli::read_materials(o);
-  if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
+  p.materials = cli::read_materials(o, true);
+  if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS;
+  p.contrast = cli::read_contrast(o);
+  cli::check_contrast(p.contrast, p.materials.E1);
   if (!(p.materials.E1 < p.materials.E0))
     throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
                      " is not below --E0 " + cli::format_number(p.materials.E0) +
-                     " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+                     " (by default the pore is an exact void, E1 = 0)");
 
   p.selection = cli::describe_selection(o);
   read.mask = cli::read_image(p.image_kind, p.image_file, o);
@@ -110,8 +113,10 @@ Grid and materials:
                         longest side (M = max(4, round(D (n - 1) / fill)))
   --fill F              the pore's longest side spans F of the grid's side (default 1)
   --E0 E --n0 N         matrix (default 1, 0.3)
-  --E1 E --n1 N         the pore's stand-in material (default E1 = 0.001 E0, n1 = n0);
-                        E1 must be below E0
+  --E1 E --n1 N         the pore's material (default E1 = 0: an exact void; n1 = n0);
+                        E1 must be below E0. Pores are solved under the bounded
+                        formulation with the coefficient mean (docs/validation.md);
+)" + std::string(cli::contrast_help()) + R"(
   --tol T               BiCGSTAB tolerance (default 1e-6)
 
 Run:
