@@ -3,7 +3,8 @@
 // solve per (shape, contrast, rule, M) gives all three estimates, which differ
 // only in how the solved field is averaged.
 //   build/bench_contrast_sweep [M ...]          (default 16 24 32 48)
-//   CS_SHAPES="sphere oblate prolate" CS_RULES="specified bounded" CS_RATIOS="0 0.001 ..." narrow the sweep.
+//   CS_SHAPES="sphere oblate prolate" CS_RULES="specified bounded" CS_RATIOS="0 0.001 ..." narrow the sweep;
+//   CS_AXES="A B C" adds the ellipsoid "custom".
 // Prints one line per solve and estimate: shape, E1/E0, rule, formulation
 // taken, estimate, M, the largest iteration count of the six load cases,
 // and H11, H33, H55 (the 13 shear) over Eshelby's values.
@@ -45,8 +46,15 @@ int main(int argc, char** argv) {
   std::vector<int> levels;
   for (int a = 1; a < argc; ++a) levels.push_back(std::atoi(argv[a]));
   if (levels.empty()) levels = {16, 24, 32, 48};
-  const std::vector<Shape> all_shapes = {
+  std::vector<Shape> all_shapes = {
       {"sphere", {0.5, 0.5, 0.5}}, {"oblate", {0.55, 0.55, 0.22}}, {"prolate", {0.3, 0.3, 0.7}}};
+  // CS_AXES="A B C": one more ellipsoid, named "custom" (CS_SHAPES=custom).
+  if (const char* axes = std::getenv("CS_AXES")) {
+    std::istringstream in(axes);
+    Shape custom{"custom", {}};
+    in >> custom.semi_axes[0] >> custom.semi_axes[1] >> custom.semi_axes[2];
+    all_shapes.push_back(custom);
+  }
   const auto shape_names = words("CS_SHAPES", "sphere oblate prolate");
   const auto rule_names = words("CS_RULES", "specified bounded");
   const auto ratio_names = words("CS_RATIOS", "0 0.001 0.01 0.1 0.5 0.67 1.5 2 10 100 1000 inf");
