@@ -71,13 +71,23 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   p.resume = o.has("--resume");
 
   p.materials = cli::read_materials(o, true);
-  if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS;
-  p.contrast = cli::read_contrast(o);
-  cli::check_contrast(p.contrast, p.materials.E1);
+  if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
   if (!(p.materials.E1 < p.materials.E0))
     throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
                      " is not below --E0 " + cli::format_number(p.materials.E0) +
-                     " (by default the pore is an exact void, E1 = 0)");
+                     " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+  // The console program's numerics by default; an exact void takes the bounded
+  // formulation, whose smoothed mean is the worst of the estimates
+  // (docs/validation.md), so it takes the coefficient mean unless told.
+  p.contrast = {contribution::FormulationRule::specified,
+                p.materials.E1 == 0 ? contribution::MeanFieldEstimate::coefficient
+                                    : contribution::MeanFieldEstimate::smoothed};
+  if (o.text("--formulation") || o.text("--mean-field")) {
+    const cli::ContrastOptions given = cli::read_contrast(o);
+    if (o.text("--formulation")) p.contrast.formulation_rule = given.formulation_rule;
+    if (o.text("--mean-field")) p.contrast.mean_field_estimate = given.mean_field_estimate;
+  }
+  cli::check_contrast(p.contrast, p.materials.E1);
 
   p.selection = cli::describe_selection(o);
   read.mask = cli::read_image(p.image_kind, p.image_file, o);
@@ -113,10 +123,13 @@ Grid and materials:
                         longest side (M = max(4, round(D (n - 1) / fill)))
   --fill F              the pore's longest side spans F of the grid's side (default 1)
   --E0 E --n0 N         matrix (default 1, 0.3)
-  --E1 E --n1 N         the pore's material (default E1 = 0: an exact void; n1 = n0);
-                        E1 must be below E0. Pores are solved under the bounded
-                        formulation with the coefficient mean (docs/validation.md);
-)" + std::string(cli::contrast_help()) + R"(
+  --E1 E --n1 N         the pore's stand-in material (default E1 = 0.001 E0, n1 = n0);
+                        E1 must be below E0; 0 is an exact void (bounded formulation,
+                        coefficient mean: few iterations, but flat pores need fine
+                        grids, docs/pores.md)
+  --formulation F       bounded, specified (default), stiffness or compliance
+  --mean-field A        smoothed (default; coefficient for --E1 0), coefficient or corrected
+
   --tol T               BiCGSTAB tolerance (default 1e-6)
 
 Run:

@@ -17,7 +17,7 @@ def test_porous_moduli_example_writes_its_png(tmp_path):
     rows = [line.split() for line in run.stdout.splitlines() if line.startswith("   0.") or line.startswith("   1.")]
     assert len(rows) == 11
     sphere = [float(r[1]) for r in rows]
-    random_oblate = [float(r[3]) for r in rows]
+    random_oblate = [float(r[5]) for r in rows]  # after the sphere's "[low, high] (closed form)"
     assert sphere[0] == 1 and all(b < a for a, b in zip(sphere, sphere[1:]))
     assert all(b < a for a, b in zip(random_oblate, random_oblate[1:]))
     # Exact voids extrapolated with honest bars: the closed form lies within them at every porosity.

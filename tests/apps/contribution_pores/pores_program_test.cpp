@@ -143,10 +143,7 @@ TEST_F(PoresProgram, PopulationStackPoresEqualTheSingleShapeRuns) {
   // stops at iterates that differ by 1e-4 relative between such runs.
   // One thread everywhere: CTest runs tests side by side on few cores, where
   // OpenMP's spinning teams slow down tenfold.
-  // The console program's numerics, named: the stand-in E1 = 0.001 E0, the
-  // specified formulation rule and the smoothed mean.
-  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--M", "8", "--tol", "1e-11", "--threads", "1",
-                                       "--E1", "0.001", "--formulation", "specified", "--mean-field", "smoothed", "-o",
+  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--M", "8", "--tol", "1e-11", "--threads", "1", "-o",
                                        (dir / "out").string()}),
                         dir);
   ASSERT_EQ(o.status, 0) << o.out << o.err;
@@ -260,6 +257,40 @@ TEST_F(PoresProgram, PopulationStackPoresEqualTheSingleShapeRuns) {
   }
 }
 
+// --E1 0: exact voids, under the bounded formulation (the only finite
+// contrast) with the coefficient mean, named in pores.json. Voxelized balls
+// of radius 5 and 7 on M = 10 grids: a few iterations per load case, and hK,
+// hG measured 21-23 % and 14-15 % below Eshelby's void: these converge from
+// below (docs/validation.md); 30 % still catches a lost factor.
+TEST_F(PoresProgram, ExactVoidsConvergeFromBelowInFewIterations) {
+  SyntheticStack stack(40, 30, 30);
+  stack.add("ball r5", testing::ball({9, 14, 14}, 5));
+  stack.add("ball r7", testing::ball({26, 14, 14}, 7));
+  const fs::path image = dir / "balls.tif";
+  stack.write_tiff(image);
+  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--M", "10", "--E1", "0", "--threads", "1",
+                                       "-o", (dir / "out").string()}),
+                        dir);
+  ASSERT_EQ(o.status, 0) << o.out << o.err;
+  const json pores = read_json(dir / "out" / "pores.json");
+  EXPECT_EQ(pores["materials"]["E1"], 0.0);
+  EXPECT_EQ(pores["formulation_rule"], "specified");
+  EXPECT_EQ(pores["mean_field_estimate"], "coefficient");
+  ASSERT_EQ(pores["pores"].size(), 2u);
+  const fx::IsotropicModuli m0 = fx::moduli_of({1, 0.3});
+  const double hK = 1 / m0.K + 3 / (4 * m0.G);
+  const double hG = (1 + 6 * (m0.K + 2 * m0.G) / (9 * m0.K + 8 * m0.G)) / m0.G;
+  for (const json& p : pores["pores"]) {
+    SCOPED_TRACE(p["label"].dump());
+    for (const json& iterations : p["iterations"]) EXPECT_LE(iterations.get<int>(), 12);
+    const fx::IsotropicModuli h = fx::isotropic_projection_of_compliance(tensor(p["H_tensor"]));
+    EXPECT_LT(1 / h.K, hK);
+    EXPECT_GT(1 / h.K, 0.7 * hK);
+    EXPECT_LT(1 / h.G, hG);
+    EXPECT_GT(1 / h.G, 0.7 * hG);
+  }
+}
+
 TEST_F(PoresProgram, SpheresGiveTheMoriTanakaClosedFormWithinTheirDiscretization) {
   SyntheticStack stack(60, 30, 30);
   stack.add("ball r5", testing::ball({9, 14, 14}, 5));
@@ -280,19 +311,18 @@ TEST_F(PoresProgram, SpheresGiveTheMoriTanakaClosedFormWithinTheirDiscretization
   const fx::IsotropicModuli m0 = fx::moduli_of({1, 0.3});
   const double hK = 1 / m0.K + 3 / (4 * m0.G);
   const double hG = (1 + 6 * (m0.K + 2 * m0.G) / (9 * m0.K + 8 * m0.G)) / m0.G;
-  // Voxelized balls of radius 5 to 9 on M = 10 grids as exact voids (the
-  // default: bounded formulation, coefficient mean): measured hK 21 to 23 %
-  // and hG 14 to 15 % low. These pores converge from below as the grid is
-  // refined (docs/validation.md), so the error is one-sided; 30 % bounds it
-  // at M = 10 and still catches a lost factor.
+  // Voxelized balls of radius 5 to 9 on M = 10 grids with E1 = 0.001 E0:
+  // measured hK and hG 15 to 18 % high. Pores converge from above as the
+  // grid is refined (docs/pores.md: +7 to +10 % at M = 24), so the error is
+  // one-sided; 25 % bounds it at M = 10 and still catches a lost factor.
   double bulk_error = 0, shear_error = 0;
   for (const json& p : pores["pores"]) {
     const fx::IsotropicModuli h = fx::isotropic_projection_of_compliance(tensor(p["H_tensor"]));
     SCOPED_TRACE(p["label"].dump());
-    EXPECT_LT(1 / h.K, hK);
-    EXPECT_GT(1 / h.K, 0.7 * hK);
-    EXPECT_LT(1 / h.G, hG);
-    EXPECT_GT(1 / h.G, 0.7 * hG);
+    EXPECT_GT(1 / h.K, hK);
+    EXPECT_LT(1 / h.K, 1.25 * hK);
+    EXPECT_GT(1 / h.G, hG);
+    EXPECT_LT(1 / h.G, 1.25 * hG);
     bulk_error = std::max(bulk_error, std::abs(1 / h.K - hK) / hK);
     shear_error = std::max(shear_error, std::abs(1 / h.G - hG) / hG);
   }
