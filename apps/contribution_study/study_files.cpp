@@ -115,6 +115,8 @@ std::string study_json(const StudyDescription& d, const Study& study, bool compl
   out["materials"] = {{"E0", d.E0}, {"n0", d.n0}, {"E1", std::isinf(d.E1) ? json("inf") : json(d.E1)}, {"n1", d.n1}};
   out["tol"] = d.tol;
   out["distance_margin"] = study.distance_margin;
+  out["shifts"] = study.shifts;  // solves averaged per level, the shape shifted by sub-step offsets
+  out["shift_seed"] = study.shifts > 1 ? json(d.seed) : json(nullptr);
   out["complete"] = complete;
   json levels = json::array();
   for (const StudyLevel& level : study.levels) {

@@ -8,11 +8,14 @@
 #include "contribution_study/study_files.h"
 #include "files/atomic_file.h"
 #include "images/image_volume.h"
+#include "shapes/shapes.h"
 #include "system/memory.h"
 
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 #include <iterator>
 #include <set>
@@ -28,9 +31,10 @@ using cli::UsageError;
 constexpr cli::OptionRule STUDY_RULES[] = {
     {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
+    {"--shifts", cli::Kind::number, 1}, {"--seed", cli::Kind::number, 1},
 };
 const std::set<std::string> COMMON = {"--M",  "--kernel", "--threads", "--text", "-o",  "--crack",       "--E0",
-                                      "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field"};
+                                      "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field", "--shifts", "--seed"};
 
 // An inhomogeneity's levels when --M is not given: with the coefficient mean
 // they extrapolate void, rigid and weakly contrasting spheres to within 1 %
@@ -76,6 +80,35 @@ std::vector<std::int32_t> parse_levels(const std::string& text) {
   return levels;
 }
 
+// A sub-step offset of the shape in [-h/2, h/2) per axis, the same for the
+// same seed, level and solve whatever else runs (splitmix64 of the three).
+std::array<double, 3> shift_offset(std::uint64_t seed, std::int32_t M, int s) {
+  std::uint64_t state = seed * 0x9E3779B97F4A7C15ULL + static_cast<std::uint64_t>(M) * 0xBF58476D1CE4E5B9ULL +
+                        static_cast<std::uint64_t>(s) * 0x94D049BB133111EBULL;
+  std::array<double, 3> offset{};
+  const double h = contribution::grid_step(M);
+  for (double& o : offset) {
+    state += 0x9E3779B97F4A7C15ULL;
+    std::uint64_t z = state;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    z ^= z >> 31;
+    o = (static_cast<double>(z >> 11) * 0x1.0p-53 - 0.5) * h;
+  }
+  return offset;
+}
+
+// The shape's flags on the grid of M, moved by the offset of solve s
+// (none with a single solve).
+std::vector<std::int32_t> shifted_flags(const cli::ShapeSpec& shape, std::int32_t M, int shifts, std::uint64_t seed,
+                                        int s) {
+  if (shifts == 1) return cli::shape_flags(shape, M);
+  const std::array<double, 3> d = shift_offset(seed, M, s);
+  if (shape.crack)
+    return shapes::crack_flags(M, [&](double x, double y) { return shape.plane(x - d[0], y - d[1]); });
+  return shapes::volume_flags(M, [&](const shapes::Point& p) { return shape.volume({p[0] - d[0], p[1] - d[1], p[2] - d[2]}); });
+}
+
 contribution::PlanarKernel parse_kernel(const std::optional<std::string>& text) {
   if (!text || *text == "exact") return contribution::PlanarKernel::exact;
   if (*text == "specified") return contribution::PlanarKernel::specified;
@@ -110,11 +143,15 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const contribution::PlanarKernel kernel = parse_kernel(o.text("--kernel"));
   const int threads = static_cast<int>(o.whole("--threads", 0, 0, 1024));
   const bool crack_wanted = o.has("--crack");
+  const int shifts = static_cast<int>(o.whole("--shifts", 1, 1, 64));
+  const auto seed = static_cast<std::uint64_t>(o.whole("--seed", 1, 0, 2000000000L));
   const cli::ShapeSpec shape = cli::read_shape(cl, o, crack_wanted);
   if (!levels_text && shape.crack) throw UsageError("give the grid levels, e.g. --M 64,96,128,160,192,256");
   const std::vector<std::int32_t> levels = levels_text ? parse_levels(*levels_text) : DEFAULT_VOLUME_LEVELS;
   if (!shape.crack) cli::require_inhomogeneity_modulus(m);
   if (!shape.crack) cli::check_contrast(contrast, m.E1);
+  if (shifts > 1 && shape.mask) throw UsageError("--shifts moves analytic shapes; an image's voxels stay on their grid");
+  if (o.has("--seed") && shifts == 1) throw UsageError("--seed applies with --shifts K, K >= 2");
   if (!shape.crack && o.text("--kernel")) throw UsageError("--kernel applies to cracks only");
   if (shape.crack && (o.text("--formulation") || o.text("--mean-field")))
     throw UsageError("--formulation and --mean-field apply to inhomogeneities only");
@@ -131,6 +168,9 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   std::string list;
   for (std::int32_t M : levels) list += (list.empty() ? "" : ", ") + std::to_string(M);
   std::fprintf(out, " study: %s\n levels: M = %s\n", d.text.c_str(), list.c_str());
+  if (shifts > 1) std::fprintf(out, " each level the mean of %d solves, the shape shifted by sub-step offsets (seed %llu)\n", shifts,
+                               static_cast<unsigned long long>(seed));
+  d.seed = seed;
   contribution::SolveOptions options;
   options.threads = threads;
   options.machine_memory_bytes = physical_memory_bytes();
@@ -151,30 +191,30 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   contribution::Study result;
   try {
     result = shape.crack
-                 ? contribution::run_crack_study(
-                       [&](std::int32_t M) {
+                 ? contribution::run_crack_study_averaged(
+                       [&](std::int32_t M, int s) {
                          contribution::CrackProblem p;
                          p.matrix = {m.E0, m.n0};
                          p.nodes_per_axis = M + 1;
-                         p.flags = cli::shape_flags(shape, M);
+                         p.flags = shifted_flags(shape, M, shifts, seed, s);
                          p.tol = m.tol;
                          p.kernel = kernel;
                          return p;
                        },
-                       levels, options, observer)
-                 : contribution::run_inhomogeneity_study(
-                       [&](std::int32_t M) {
+                       shifts, levels, options, observer)
+                 : contribution::run_inhomogeneity_study_averaged(
+                       [&](std::int32_t M, int s) {
                          contribution::InhomogeneityProblem p;
                          p.matrix = {m.E0, m.n0};
                          p.inhomogeneity = {m.E1, m.n1};
                          p.nodes_per_axis = M + 1;
-                         p.flags = cli::shape_flags(shape, M);
+                         p.flags = shifted_flags(shape, M, shifts, seed, s);
                          p.tol = m.tol;
                          p.formulation_rule = contrast.formulation_rule;
                          p.mean_field_estimate = contrast.mean_field_estimate;
                          return p;
                        },
-                       levels, options, observer);
+                       shifts, levels, options, observer);
   } catch (const contribution::Cancelled&) {
     std::fprintf(out, "\n contribution_study: stopped by a signal; study.json keeps the levels finished before it\n");
     return 128 + static_cast<int>(stop_requested);
@@ -209,6 +249,10 @@ Problem:
                   0 for a void, inf for a rigid inclusion
   --tol T      convergence tolerance (default 1e-6)
 )" + cli::contrast_help() + R"(  --kernel K   crack kernel: exact (default) or specified (the original program's)
+  --shifts K   each level the mean of K solves (1 to 64, default 1) with the shape
+               shifted by random sub-step offsets, which averages out the staircase
+               scatter between levels; analytic shapes only
+  --seed S     the offsets' seed (default 1): the same seed gives the same offsets
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)

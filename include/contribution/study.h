@@ -145,6 +145,7 @@ struct Study {
   // The floor the extrapolation took: RISING_ORDER_MARGIN for an
   // inhomogeneity solved with a coefficient or corrected mean.
   double distance_margin = EXTRAPOLATION_MARGIN;
+  int shifts = 1;  // solves averaged per level (run_*_study_averaged)
   TensorExtrapolation H, N;        // every entry of H and of N extrapolated to h = 0
 };
 
@@ -167,5 +168,16 @@ Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int3
                               const StudyObserver& observer = {});
 Study run_crack_study(const std::function<CrackProblem(std::int32_t M)>& at_level, const std::vector<std::int32_t>& M,
                       const SolveOptions& options = {}, const StudyObserver& observer = {});
+
+// Each level the mean of `count` solves, at_level(M, s) for s = 0 ... count - 1
+// (a front end shifts the shape by sub-step offsets, so that the staircase
+// scatter from level to level averages out): H and N are the means, each load
+// case's iterations the largest, conv_flag the smallest, the seconds the sum.
+Study run_inhomogeneity_study_averaged(const std::function<InhomogeneityProblem(std::int32_t M, int s)>& at_level,
+                                       int count, const std::vector<std::int32_t>& M, const SolveOptions& options = {},
+                                       const StudyObserver& observer = {});
+Study run_crack_study_averaged(const std::function<CrackProblem(std::int32_t M, int s)>& at_level, int count,
+                               const std::vector<std::int32_t>& M, const SolveOptions& options = {},
+                               const StudyObserver& observer = {});
 
 }  // namespace contribution
