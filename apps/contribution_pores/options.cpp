@@ -129,7 +129,6 @@ Grid and materials:
                         grids, docs/pores.md)
   --formulation F       bounded, specified (default), stiffness or compliance
   --mean-field A        smoothed (default; coefficient for --E1 0), coefficient or corrected
-
   --tol T               BiCGSTAB tolerance (default 1e-6)
 
 Run:
