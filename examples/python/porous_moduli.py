@@ -57,22 +57,15 @@ def pore_study(shape, levels):
 
 
 def moduli_with_range(H, H_error, phi):
-    """Mori-Tanaka for aligned pores and the isotropic projection, with the range the bars allow.
+    """Mori-Tanaka for aligned pores and the isotropic projection, with the ranges the bars allow.
 
     Returns (S, moduli, (E_low, E_high), (nu_low, nu_high), (E3_low, E3_high))."""
-    S = fx.mori_tanaka_compliance((E0, NU0), [fx.CompliancePhase("pore", phi, H)])
-    m = fx.isotropic_projection_of_compliance(S)
-    w = phi / (1 - phi)
-    # 1/K = sum of the normal block; 1/G = (4 (diagonal - upper off-diagonal) + 3 shear diagonal)/15.
-    d_inv_K = w * H_error[:3, :3].sum()
-    d_inv_G = w * (4 * (np.trace(H_error[:3, :3]) + H_error[0, 1] + H_error[0, 2] + H_error[1, 2])
-                   + 3 * np.trace(H_error[3:, 3:])) / 15
-    K_lo, K_hi = 1 / (1 / m.K + d_inv_K), 1 / max(1 / m.K - d_inv_K, 1e-300)
-    G_lo, G_hi = 1 / (1 / m.G + d_inv_G), 1 / max(1 / m.G - d_inv_G, 1e-300)
-    young = lambda K, G: 9 * K * G / (3 * K + G)  # noqa: E731  (increasing in K and in G)
-    poisson = lambda K, G: (3 * K - 2 * G) / (2 * (3 * K + G))  # noqa: E731  (increasing in K, decreasing in G)
-    E3 = (1 / (S[2, 2] + w * H_error[2, 2]), 1 / max(S[2, 2] - w * H_error[2, 2], 1e-300))
-    return S, m, (young(K_lo, G_lo), young(K_hi, G_hi)), (poisson(K_lo, G_hi), poisson(K_hi, G_lo)), E3
+    phases = [fx.CompliancePhase("pore", phi, H)]
+    S = fx.mori_tanaka_compliance((E0, NU0), phases)
+    S_error = fx.compliance_error(phases, [H_error])
+    m, ranges = fx.isotropic_moduli_range(S, S_error)
+    E3 = (1 / (S[2, 2] + S_error[2, 2]), 1 / (S[2, 2] - S_error[2, 2]) if S[2, 2] > S_error[2, 2] else np.inf)
+    return S, m, ranges["E"], ranges["nu"], E3
 
 
 def closed_form_spheres(porosity):
