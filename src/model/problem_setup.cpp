@@ -35,9 +35,7 @@ void axis_bounds(double lo, double hi, double h, std::int32_t N, std::int32_t& o
   offset = static_cast<std::int32_t>((lo + EPS1) / h);
   extent = N - static_cast<std::int32_t>((EPS1 - hi) / h) - offset;
 }
-}  // namespace
 
-namespace {
 // A void has no finite compliance, a rigid inclusion no finite stiffness:
 // the infinite side is marked infinite, the finite side is exact.
 void take_limit(ProblemSetup& s) {
