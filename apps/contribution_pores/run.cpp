@@ -1,6 +1,7 @@
 #include "contribution_pores/run.h"
 
 #include "cli/exit_status.h"
+#include "cli/version.h"
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
 #include "contribution_pores/pores_picture.h"
@@ -80,6 +81,12 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
   OpenJournal open;
   open.slots.resize(p.selection.kept.size());
   const JournalContents journal = read_journal(file);
+  // A journal whose first record is damaged cannot be tied to any run; it is
+  // left as it is for its owner to inspect, never replaced.
+  if (journal.first_record_damaged())
+    throw RefusedRun(file.string() + ": the first record (the run's parameters) is damaged: " +
+                     describe_damage(journal.damage.front()) +
+                     "; the journal is left as it is: move it away to start afresh, or choose another directory");
   if (journal.exists && journal.has_parameters) {
     if (!o.resume)
       throw RefusedRun(o.dir.string() + " holds the journal of an earlier run (" + std::to_string(journal.pores.size()) +
@@ -104,17 +111,27 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
     if (journal.torn_bytes > 0)
       std::fprintf(out, " journal: dropped %ju bytes at its end that are not a complete record (a run was stopped while writing)\n",
                    journal.torn_bytes);
-    open.writer.emplace(JournalWriter::resume(file, journal.valid_bytes));
+    if (journal.damage.empty()) {
+      open.writer.emplace(JournalWriter::resume(file, journal.valid_bytes));
+    } else {
+      // Damage is reported where it is, and every record that verifies is kept.
+      for (const JournalDamage& d : journal.damage)
+        std::fprintf(out, " journal: DAMAGED %s; that record is left out and its pore solved again\n", describe_damage(d).c_str());
+      const fs::path copy = o.dir / (std::string(JOURNAL_NAME) + ".damaged");
+      open.writer.emplace(JournalWriter::rewrite(file, journal.verified_lines, copy));
+      std::fprintf(out, " journal: the damaged journal is kept as %s; %s holds the %zu records that verify\n",
+                   copy.string().c_str(), file.string().c_str(), journal.verified_lines.size());
+    }
     std::fprintf(out, " journal: %s, resumed with %zu of %zu pores already solved\n", file.string().c_str(), open.resumed,
                  open.slots.size());
+    std::fflush(out);
     return open;
   }
   std::error_code error;
   fs::create_directories(o.dir, error);
   if (error) throw OutputError("cannot create the directory " + o.dir.string() + ": " + error.message());
   open.writer.emplace(JournalWriter::create(file, parameters));
-  std::fprintf(out, " journal: %s (new%s)\n", file.string().c_str(),
-               journal.exists ? ", replacing one without a complete first record" : "");
+  std::fprintf(out, " journal: %s (new%s)\n", file.string().c_str(), journal.exists ? ", replacing an empty one" : "");
   return open;
 }
 
@@ -202,6 +219,10 @@ int run_pores(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     const cli::CommandLine cl = parse_pores_command_line(args);
     if (cl.help) {
       std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    if (cl.version) {
+      std::fputs(cli::version_text("contribution_pores").c_str(), out);
       return 0;
     }
     return solve_and_write(cl, out, err, distributor);
