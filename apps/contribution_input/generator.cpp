@@ -4,6 +4,7 @@
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
 #include "cli/shape_options.h"
+#include "cli/version.h"
 #include "contribution/errors.h"
 #include "contribution_input/preview.h"
 #include "contribution_solver/clock.h"
@@ -180,6 +181,10 @@ int run_generator(const std::vector<std::string>& args, std::FILE* out, std::FIL
     const cli::CommandLine cl = parse(args);
     if (cl.help) {
       std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    if (cl.version) {
+      std::fputs(cli::version_text("contribution_input").c_str(), out);
       return 0;
     }
     return generate(cl, out);

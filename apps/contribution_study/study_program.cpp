@@ -3,6 +3,7 @@
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
 #include "cli/shape_options.h"
+#include "cli/version.h"
 #include "contribution/study.h"
 #include "contribution_study/study_files.h"
 #include "files/atomic_file.h"
@@ -215,6 +216,10 @@ int run_study_program(const std::vector<std::string>& args, std::FILE* out, std:
     const cli::CommandLine cl = cli::parse_command_line(args, rules);
     if (cl.help) {
       std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    if (cl.version) {
+      std::fputs(cli::version_text("contribution_study").c_str(), out);
       return 0;
     }
     return study(cl, out);
