@@ -21,6 +21,7 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--threads", cli::Kind::number, 1},
     {"--plans", cli::Kind::text, 1},
     {"--resume", cli::Kind::flag, 0},
+    {"--overwrite", cli::Kind::flag, 0},
 };
 
 }  // namespace
@@ -68,6 +69,8 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     p.measure_plans = *plans == "measure";
   }
   p.resume = o.has("--resume");
+  p.overwrite = o.has("--overwrite");
+  if (p.resume && p.overwrite) throw UsageError("give either --resume (go on with DIR's run) or --overwrite (replace it), not both");
 
   p.materials = cli::read_materials(o);
   if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
@@ -118,6 +121,9 @@ Run:
   -o DIR                output directory (required; created if missing)
   --resume              go on with the journal in DIR: pores already solved are not
                         solved again; without a journal, start one
+  --overwrite           start afresh in a DIR holding an earlier run's files: its
+                        journal is kept as pores.journal.earlier and its files are
+                        replaced only once this run's are complete (refused otherwise)
   --threads T           threads per solving process (default: all cores of a serial
                         run; under MPI the node's cores shared among its worker ranks;
                         OMP_NUM_THREADS is honoured when set)

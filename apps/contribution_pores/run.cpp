@@ -1,6 +1,7 @@
 #include "contribution_pores/run.h"
 
 #include "cli/exit_status.h"
+#include "cli/output_folder.h"
 #include "cli/version.h"
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
@@ -17,6 +18,8 @@ using json = nlohmann::ordered_json;
 using cli::format_number;
 
 namespace {
+
+constexpr const char* EARLIER_JOURNAL = "pores.journal.earlier";
 
 // Not a usage mistake, but nothing to do or a journal that is not ours:
 // exit status 2, nothing written.
@@ -81,6 +84,18 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
   OpenJournal open;
   open.slots.resize(p.selection.kept.size());
   const JournalContents journal = read_journal(file);
+  if (o.overwrite && journal.exists) {
+    // The earlier journal stays beside the new one until this run's files are written.
+    const fs::path earlier = o.dir / EARLIER_JOURNAL;
+    std::error_code error;
+    fs::rename(file, earlier, error);
+    if (error) throw OutputError("cannot move " + file.string() + " aside to " + earlier.string() + ": " + error.message());
+    std::fprintf(out, " journal: the earlier run's journal is kept as %s until this run's files are written\n",
+                 earlier.string().c_str());
+    open.writer.emplace(JournalWriter::create(file, parameters));
+    std::fprintf(out, " journal: %s (new)\n", file.string().c_str());
+    return open;
+  }
   // A journal whose first record is damaged cannot be tied to any run; it is
   // left as it is for its owner to inspect, never replaced.
   if (journal.first_record_damaged())
@@ -90,7 +105,8 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
   if (journal.exists && journal.has_parameters) {
     if (!o.resume)
       throw RefusedRun(o.dir.string() + " holds the journal of an earlier run (" + std::to_string(journal.pores.size()) +
-                       " pores solved); give --resume to go on with it, or choose another directory");
+                       " pores solved); give --resume to go on with it, --overwrite to start afresh, or choose another "
+                       "directory");
     const std::vector<std::string> differences = parameter_differences(parameters, journal.parameters);
     if (!differences.empty()) {
       std::string message = file.string() + " was written by a run with other parameters; --resume continues only the same run:";
@@ -127,6 +143,8 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
     std::fflush(out);
     return open;
   }
+  cli::refuse_earlier_outputs(o.dir, {"pores.csv", "pores.json", "effective.json", "pores.png"}, o.overwrite,
+                              "population run");
   std::error_code error;
   fs::create_directories(o.dir, error);
   if (error) throw OutputError("cannot create the directory " + o.dir.string() + ": " + error.message());
@@ -141,6 +159,8 @@ void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, c
   write_file_atomically(o.dir / "pores.json", pores_json(o, p, results));
   write_file_atomically(o.dir / "effective.json", effective_json(o, effective));
   write_file_atomically(o.dir / "pores.png", pores_picture(p));
+  std::error_code ignored;
+  fs::remove(o.dir / EARLIER_JOURNAL, ignored);  // this run's files replace the earlier run's now
   std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png\n", o.dir.string().c_str());
   const auto& nia = effective.nia.isotropic;
   const auto& mt = effective.mori_tanaka.isotropic;

@@ -2,6 +2,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
+#include "cli/output_folder.h"
 #include "cli/shape_options.h"
 #include "cli/version.h"
 #include "contribution/study.h"
@@ -10,6 +11,7 @@
 #include "images/image_volume.h"
 #include "system/memory.h"
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <csignal>
@@ -28,9 +30,10 @@ using cli::UsageError;
 constexpr cli::OptionRule STUDY_RULES[] = {
     {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
+    {"--overwrite", cli::Kind::flag, 0},
 };
 const std::set<std::string> COMMON = {"--M", "--kernel", "--threads", "--text", "-o", "--crack",
-                                      "--E0", "--n0", "--E1", "--n1", "--tol"};
+                                      "--E0", "--n0", "--E1", "--n1", "--tol", "--overwrite"};
 
 // Set by the first SIGINT or SIGTERM; the next iteration of the solve sees it
 // and stops. A second signal ends the program at once (its files are
@@ -76,11 +79,19 @@ contribution::PlanarKernel parse_kernel(const std::optional<std::string>& text) 
   throw UsageError("--kernel takes 'exact' or 'specified', got '" + *text + "'");
 }
 
-void write_files(const fs::path& dir, const StudyDescription& d, const contribution::Study& study, bool complete) {
-  write_file_atomically(dir / "study.json", study_json(d, study, complete));
-  if (!complete) return;
+// The levels so far go to `partial` (study.json in a new folder; beside an
+// earlier study's files, a file of its own, so that they survive until this
+// study is complete).
+void write_files(const fs::path& dir, const fs::path& partial, const StudyDescription& d, const contribution::Study& study,
+                 bool complete) {
+  if (!complete) {
+    write_file_atomically(dir / partial, study_json(d, study, false));
+    return;
+  }
   write_file_atomically(dir / "study.txt", study_text(d, study));
   write_file_atomically(dir / "study.png", study_png(d, study));
+  write_file_atomically(dir / "study.json", study_json(d, study, true));
+  if (partial != "study.json") fs::remove(dir / partial);
 }
 
 // One line per load case as it finishes; a level can take minutes.
@@ -113,9 +124,16 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   StudyDescription d{o.text("--text").value_or(shape.description), m.E0, m.n0, m.E1, m.n1, m.tol};
   if (!shape.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
   const fs::path dir = o.text("-o").value_or(".");
-  std::error_code error;
-  fs::create_directories(dir, error);
-  if (error) throw OutputError("cannot create the directory " + dir.string() + ": " + error.message());
+  const bool overwrite = o.has("--overwrite");
+  cli::refuse_earlier_outputs(dir, {"study.json", "study.txt", "study.png"}, overwrite, "study");
+  const fs::path partial = cli::files_present(dir, {"study.json", "study.txt", "study.png"}).empty() ? "study.json"
+                                                                                                       : "study.partial.json";
+  // A shape with no node inside at the coarsest level fails there: before the folder is made.
+  const std::vector<std::int32_t> coarsest = cli::shape_flags(shape, levels.front());
+  if (std::find(coarsest.begin(), coarsest.end(), 1) == coarsest.end())
+    throw UsageError("no grid node lies inside the shape at M = " + std::to_string(levels.front()) +
+                     "; make the shape larger or the levels finer");
+  cli::OutputFolder folder(dir);
   probe_writable(dir);
 
   std::string list;
@@ -132,7 +150,8 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   };
   // After each level the study so far is on disk: an interrupted study keeps it.
   observer.level_finished = [&](const contribution::Study& s) {
-    write_files(dir, d, s, false);
+    write_files(dir, partial, d, s, false);
+    folder.keep();
     std::fprintf(out, "   done in %.2f s\n", s.levels.back().elapsed_seconds);
   };
 
@@ -164,12 +183,14 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                        },
                        levels, options, observer);
   } catch (const contribution::Cancelled&) {
-    std::fprintf(out, "\n contribution_study: stopped by a signal; study.json keeps the levels finished before it\n");
+    std::fprintf(out, "\n contribution_study: stopped by a signal; %s keeps the levels finished before it\n",
+                 (dir / partial).string().c_str());
     return 128 + static_cast<int>(stop_requested);
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
-  write_files(dir, d, result, true);
+  write_files(dir, partial, d, result, true);
+  folder.keep();
   std::fprintf(out, "\n%s\n wrote %s, study.txt and study.png\n", study_text(d, result).c_str(),
                (dir / "study.json").string().c_str());
   return 0;
@@ -179,7 +200,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
 
 std::string help_text() {
   return std::string(R"(Usage: contribution_study SHAPE [shape options] --M M1,M2,M3,... [--E0 E] [--n0 N] [--E1 E]
-                          [--n1 N] [--tol T] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR]
+                          [--n1 N] [--tol T] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR] [--overwrite]
 
 Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
 process and extrapolates every entry of the compliance and stiffness contribution
@@ -198,9 +219,12 @@ Problem:
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)
+  --overwrite  replace an earlier study's files in DIR once this study is complete
+               (a folder holding them is refused otherwise)
 
 After every level study.json is rewritten (atomically) with the levels so far, so
-a study stopped by Ctrl-C keeps them. Exit status: 0 done, 2 bad command line or
+a study stopped by Ctrl-C keeps them (with --overwrite: study.partial.json, beside
+the earlier study's files, which stay until this study is complete). Exit status: 0 done, 2 bad command line or
 image, 1 other failure, 130 interrupted.
 
 Example: contribution_study sphere --radius 0.5 --E1 10 --M 16,20,24,28,32,40,48 -o sphere-study

@@ -1,5 +1,7 @@
 #include "cli/material_options.h"
 
+#include "model/checks.h"
+
 namespace csolver::cli {
 
 namespace {
@@ -13,16 +15,25 @@ double poisson_ratio(Options& o, const std::string& name, double fallback) {
   if (!(nu > -1 && nu < 0.5)) throw UsageError(name + " must lie between -1 and 0.5, got " + format_number(nu));
   return nu;
 }
+
+// The library's own check, before an image is read or a grid made.
+double young_modulus(Options& o, const std::string& name, double fallback) {
+  const double E = o.number(name, fallback);
+  const std::string problem = young_modulus_problem(name.c_str(), E);
+  if (!problem.empty()) throw UsageError(problem);
+  return E;
+}
 }  // namespace
 
 std::span<const OptionRule> material_option_rules() { return MATERIAL_RULES; }
 
 MaterialOptions read_materials(Options& o) {
   MaterialOptions m;
-  m.E0 = o.positive("--E0", 1);
+  m.E0 = young_modulus(o, "--E0", 1);
   m.n0 = poisson_ratio(o, "--n0", 0.3);
   m.E1_given = o.has("--E1");
-  m.E1 = o.positive("--E1", m.E0);
+  m.E1 = young_modulus(o, "--E1", m.E0);
+  if (const std::string problem = contrast_problem(m.E0, m.E1); !problem.empty()) throw UsageError(problem);
   m.n1 = poisson_ratio(o, "--n1", m.n0);
   m.tol = o.positive("--tol", 1e-6);
   return m;
