@@ -175,6 +175,11 @@ int solve_and_write(const cli::CommandLine& cl, std::FILE* out, std::FILE* err, 
   describe_population(out, o, population);
   if (population.pore_voxels == 0)
     throw RefusedRun("the image has no pore voxel (pore where " + o.selection + "); check --threshold, --label or --invert");
+  // Without solid there is no matrix for the pores to soften (porosity 1):
+  // refused before any pore is solved.
+  if (population.pore_voxels == std::int64_t{population.nx} * population.ny * population.nz)
+    throw RefusedRun("every voxel of the image is pore (pore where " + o.selection +
+                     "), so there is no solid matrix; check --threshold, --label or --invert");
   if (population.selection.kept.empty())
     throw RefusedRun("no pore is left to solve: " + std::to_string(population.labels.count) + " found, " +
                      std::to_string(population.selection.dropped_small) + " smaller than --min-voxels, " +

@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
+#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <iterator>
@@ -55,12 +55,12 @@ std::vector<std::int32_t> parse_levels(const std::string& text) {
     std::string item = text.substr(pos, comma - pos);
     item.erase(0, item.find_first_not_of(' '));
     item.erase(item.find_last_not_of(' ') + 1);
-    std::int32_t value = 0;
-    const auto result = std::from_chars(item.data(), item.data() + item.size(), value);
-    if (item.empty() || result.ec != std::errc() || result.ptr != item.data() + item.size())
+    // Read as every other tool reads a whole number (8, 8.0 and 8e0 alike).
+    const std::optional<double> number = cli::parse_number(item);
+    if (!number || *number != std::floor(*number) || std::abs(*number) > 1e9)
       throw UsageError("--M takes a comma-separated list of whole numbers of intervals, e.g. --M 32,48,64,96,128; got '" +
                        text + "'");
-    levels.push_back(value);
+    levels.push_back(static_cast<std::int32_t>(*number));
     pos = comma + 1;
   }
   try {

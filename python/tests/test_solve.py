@@ -139,7 +139,7 @@ BAD_INPUTS = [
     (lambda: cs.solve_crack(np.ones((6, 6), int), 1, 0.3, threads=1025), "found threads = 1025"),
     (lambda: cs.solve_inhomogeneity(ONES, 1e-320, 0.3, 2, 0.3), "a subnormal number has lost its digits"),
     (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 1e-320, 0.3), "found E1 = 9.9998886718268301e-321, expected a Young"),
-    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 1e308, 0.3), "found E1/E0 = 1e+308, expected a contrast"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 1e308, 0.3), "expected a contrast between 1e-100 and 1e100"),
     (lambda: cs.solve_crack(np.ones((6, 6, 6), int), 1, 0.3), "must be a 2-D array"),
     (lambda: cs.solve_crack(np.zeros((6, 6), int), 1, 0.3), "the crack is empty"),
     (lambda: cs.solve_crack(np.ones((6, 6), int), 1, float("nan")), "found n0 = nan"),

@@ -17,22 +17,30 @@ struct ProgramOutcome {
 };
 
 inline std::string shell_quoted(const std::string& word) {
-  std::string text = "'";
-  for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return text + "'";
+  std::string text(1, '\'');
+  for (char c : word) {
+    if (c == '\'') text.append("'\\''");
+    else text.push_back(c);
+  }
+  text.push_back('\'');
+  return text;
 }
 
 inline std::string program_command(const std::string& program, const std::vector<std::string>& args) {
   std::string command = shell_quoted(program);
-  for (const std::string& a : args) command += " " + shell_quoted(a);
+  for (const std::string& a : args) {
+    command.push_back(' ');
+    command.append(shell_quoted(a));
+  }
   return command;
 }
 
 // Runs `command` in `dir` (its working directory), console in dir/NAME.out and .err.
 inline ProgramOutcome run_in(const std::filesystem::path& dir, const std::string& command, const std::string& name = "run") {
   const std::filesystem::path out = dir / (name + ".out"), err = dir / (name + ".err");
-  const std::string line = "cd " + shell_quoted(dir.string()) + " && " + command + " > " + shell_quoted(out.string()) + " 2> " +
-                           shell_quoted(err.string());
+  std::string line = "cd ";
+  line.append(shell_quoted(dir.string())).append(" && ").append(command).append(" > ").append(shell_quoted(out.string()));
+  line.append(" 2> ").append(shell_quoted(err.string()));
   const int status = std::system(line.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out), read_text(err)};
 }
