@@ -4,7 +4,9 @@
 // error, a whole number reads alike everywhere, a folder holding an earlier
 // run's files is refused unless --overwrite, and a study that fails at once
 // leaves no folder behind.
+#include "images/image_volume.h"
 #include "support/run_program.h"
+#include "tools/images/hostile_tiff.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -156,6 +158,33 @@ TEST(Conventions, ZeroContrastIsAnsweredAndHopelessStudiesLeaveNoFolder) {
     EXPECT_EQ(i.status, 2) << c.message;
     EXPECT_FALSE(fs::exists(dir.path() / "none")) << c.message;
   }
+}
+
+// Hostile images end every image-reading program with status 2 at once: the
+// strip bomb (0.9 MB declaring 10 GB), a stack cut in half.
+TEST(Conventions, HostileImagesAreRefusedWithStatus2) {
+  testing::ScratchDir dir(testing::current_test_name());
+  testing::write_bytes(dir.path() / "bomb.tif", testing::strip_bomb(100000));
+  std::vector<std::uint16_t> samples(9 * 9 * 9, 0);
+  samples[4 + 9 * (4 + 9 * 4)] = 200;
+  image::write_tiff_stack(dir.path() / "whole.tif", 9, 9, 9, samples, 8);
+  const std::vector<std::uint8_t> whole = testing::read_bytes(dir.path() / "whole.tif");
+  testing::write_bytes(dir.path() / "cut.tif", std::vector<std::uint8_t>(whole.begin(), whole.begin() + whole.size() / 2));
+  auto names_the_damage = [](const std::string& err) {
+    return err.find("truncated or damaged") != std::string::npos || err.find("damaged or hostile") != std::string::npos;
+  };
+  for (const char* file : {"bomb.tif", "cut.tif"}) {
+    for (const auto& [program, args] : std::vector<std::pair<const char*, std::vector<std::string>>>{
+             {CONTRIBUTION_INPUT, {"tiff", file, "--E1", "2", "-o", "i"}},
+             {CONTRIBUTION_STUDY, {"tiff", file, "--E1", "0.1", "--M", "4,6,8", "-o", "s"}},
+             {CONTRIBUTION_PORES, {file, "-o", "p"}}}) {
+      const testing::ProgramOutcome o = run_in(dir.path(), program_command(program, args));
+      EXPECT_EQ(o.status, 2) << program << " " << file;
+      EXPECT_TRUE(names_the_damage(o.err)) << o.err;
+      EXPECT_NE(o.err.find(file), std::string::npos) << o.err;
+    }
+  }
+  for (const char* folder : {"i", "s", "p"}) EXPECT_FALSE(fs::exists(dir.path() / folder)) << folder;
 }
 
 }  // namespace

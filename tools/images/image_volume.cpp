@@ -191,7 +191,8 @@ std::vector<PageLayout> survey_pages(TIFF* tif, const std::string& name, std::ui
     declared += page_bytes;
     const std::uint64_t most = compression == COMPRESSION_NONE ? file_size : file_size * MAX_EXPANSION;
     if (declared > most)
-      tiff_fail(name, "the file is damaged or hostile: its " + std::to_string(pages.size() + 1) + " pages declare " +
+      tiff_fail(name, "the file is damaged or hostile: " +
+                          (pages.empty() ? std::string("its page declares ") : "its first " + std::to_string(pages.size() + 1) + " pages declare ") +
                           std::to_string(declared) + " bytes of pixels, more than a file of " + std::to_string(file_size) +
                           " bytes can hold" + (compression == COMPRESSION_NONE ? " uncompressed" : " compressed"),
                 messages);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -125,6 +126,22 @@ TEST(Journal, KeepsEveryCompleteRecordAndNoTornOne) {
     EXPECT_EQ(read.damage[0].byte, second);
     EXPECT_EQ(read.valid_bytes, spoilt.size());
     EXPECT_FALSE(read.first_record_damaged());
+  }
+  // The same numbers spelt otherwise (found by fuzzing: upper-case hex, a
+  // leading zero) were not written by this program: damage, not a record.
+  for (const char* respelling : {"upper-case", "leading zero"}) {
+    std::string other = whole;
+    if (std::string(respelling) == "upper-case") {
+      for (std::size_t c = second; c < second + 8; ++c) other[c] = static_cast<char>(std::toupper(other[c]));
+      if (other.compare(second, 8, whole, second, 8) == 0) continue;  // a CRC of digits only
+    } else {
+      other.insert(second + 9, "0");
+    }
+    write_all(file, other);
+    const JournalContents read = read_journal(file);
+    EXPECT_EQ(read.pores.size(), 2u) << respelling;
+    ASSERT_EQ(read.damage.size(), 1u) << respelling;
+    EXPECT_EQ(read.damage[0].line, 3u) << respelling;
   }
   // A damaged first record ties nothing to a run; nor does one cut short.
   std::string spoilt_first = whole;

@@ -74,9 +74,9 @@ const HostileCase HOSTILE[] = {
      },
      GIB, "page 1 stores 13 bytes of pixels, but 4 x 4 samples need 16"},
     {"strip_bomb_uncompressed", [](const Bytes&) { return testing::strip_bomb(100000); }, 64 * GIB,
-     "declare 10000000000 bytes of pixels, more than a file of"},
+     "its page declares 10000000000 bytes of pixels, more than a file of 900122 bytes can hold uncompressed"},
     {"strip_bomb_lzw", [](const Bytes&) { return testing::strip_bomb(100000, 5); }, 64 * GIB,
-     "declare 10000000000 bytes of pixels, more than a file of"},
+     "its page declares 10000000000 bytes of pixels, more than a file of 900122 bytes can hold compressed"},
     {"larger_than_memory", [](const Bytes& g) { return g; }, 100, "the image's mask needs about"},
 };
 

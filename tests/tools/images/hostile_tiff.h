@@ -21,15 +21,16 @@ struct StripPage {
 
 // Little-endian classic TIFF: header, data, then the one directory and its arrays.
 inline std::vector<std::uint8_t> strip_page_tiff(const StripPage& p) {
-  std::vector<std::uint8_t> out{'I', 'I', 42, 0, 0, 0, 0, 0};
+  std::vector<std::uint8_t> out;
   auto put16 = [&](std::uint16_t v) { out.push_back(v & 0xff), out.push_back(v >> 8); };
   auto put32 = [&](std::uint32_t v) {
     for (int b = 0; b < 4; ++b) out.push_back(static_cast<std::uint8_t>(v >> (8 * b)));
   };
-  out.insert(out.end(), p.data.begin(), p.data.end());
+  put16(0x4949), put16(42);  // "II", little-endian
+  const auto ifd = static_cast<std::uint32_t>(8 + p.data.size() + p.data.size() % 2);
+  put32(ifd);
+  for (std::uint8_t b : p.data) out.push_back(b);
   if (out.size() % 2) out.push_back(0);
-  const auto ifd = static_cast<std::uint32_t>(out.size());
-  std::memcpy(out.data() + 4, &ifd, 4);
   const auto strips = static_cast<std::uint32_t>(p.offsets.size());
   constexpr std::uint16_t ENTRIES = 9;
   const std::uint32_t arrays = ifd + 2 + ENTRIES * 12 + 4;
