@@ -103,10 +103,13 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
                      describe_damage(journal.damage.front()) +
                      "; the journal is left as it is: move it away to start afresh, or choose another directory");
   if (journal.exists && journal.has_parameters) {
-    if (!o.resume)
+    if (!o.resume) {
+      std::string damaged;
+      for (const JournalDamage& d : journal.damage) damaged += "; DAMAGED " + describe_damage(d);
       throw RefusedRun(o.dir.string() + " holds the journal of an earlier run (" + std::to_string(journal.pores.size()) +
-                       " pores solved); give --resume to go on with it, --overwrite to start afresh, or choose another "
-                       "directory");
+                       " pores solved" + damaged + "); give --resume to go on with it, --overwrite to start afresh, or "
+                       "choose another directory");
+    }
     const std::vector<std::string> differences = parameter_differences(parameters, journal.parameters);
     if (!differences.empty()) {
       std::string message = file.string() + " was written by a run with other parameters; --resume continues only the same run:";

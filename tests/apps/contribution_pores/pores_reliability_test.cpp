@@ -64,6 +64,11 @@ TEST(PoresJournalDamage, FirstRecordRefusedLaterRecordsKept) {
   const std::size_t line3 = intact.find('\n', intact.find('\n') + 1) + 1;
   later[line3 + 60] ^= 2;
   write_text(journal, later);
+  const testing::ProgramOutcome named = testing::run_in(dir.path(), with({}), "named");
+  EXPECT_EQ(named.status, 2);
+  EXPECT_NE(named.err.find("(2 pores solved; DAMAGED line 3 (byte " + std::to_string(line3) + ")"), std::string::npos)
+      << named.err;
+  EXPECT_EQ(testing::read_text(journal), later);
   const testing::ProgramOutcome resumed = testing::run_in(dir.path(), with({"--resume"}), "resumed");
   ASSERT_EQ(resumed.status, 0) << resumed.out << resumed.err;
   EXPECT_NE(resumed.out.find("DAMAGED line 3 (byte " + std::to_string(line3) + ") fails its length or CRC check"),
