@@ -252,10 +252,7 @@ ProblemInput read_lines(LineReader& in, NodeTableCheck check_node_table) {
   in.skip("a caption line");
 
   check_matrix_constants(name, E0, n0);
-  if (!setup.is_crack()) {
-    check_inhomogeneity_constants(name, E1, n1);
-    require(contrast_problem(E0.value, E1.value), name, E1.line);
-  }
+  if (!setup.is_crack()) check_inhomogeneity_constants(name, E1, n1);
   setup.E0 = E0.value;
   setup.n0 = n0.value;
   setup.E1 = E1.value;

@@ -299,6 +299,9 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     a = _flags_array(flags, 3)
     matrix, inhomogeneity = Material(_real("E0", E0), _real("n0", n0)), Material(_real("E1", E1), _real("n1", n1))
     tol = _real("tol", tol)
+    contrast = _c.contrast_problem(matrix.E, inhomogeneity.E)
+    if contrast:
+        raise ValueError(contrast)
     raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
                                  bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress))
     return InhomogeneityResult(**_common_fields(raw, raw["formulation"], matrix, tol), mean_field=raw["mean_field"],

@@ -60,7 +60,6 @@ ProblemSetup make_setup(const Material& matrix, const Material& inhomogeneity, s
   if (!crack) {
     require(csolver::young_modulus_problem("E1", inhomogeneity.E, true));
     require(csolver::poisson_ratio_problem("n1", inhomogeneity.nu));
-    require(csolver::contrast_problem(matrix.E, inhomogeneity.E));
   }
   require(csolver::tolerance_problem(tol));
   ProblemSetup setup;

@@ -27,7 +27,9 @@ std::string young_modulus_problem(const char* name, double E, bool inhomogeneity
 }
 
 std::string contrast_problem(double E0, double E1) {
-  if (E1 == 0 || std::isinf(E1) || !(E0 > 0)) return {};
+  // Moduli that are unusable by themselves are young_modulus_problem's to name;
+  // exactly 0 or infinity are limits, not contrasts.
+  if (!(std::isnormal(E0) && E0 > 0 && std::isnormal(E1) && E1 > 0)) return {};
   const double ratio = E1 / E0;
   if (ratio <= LARGEST_CONTRAST && ratio >= 1 / LARGEST_CONTRAST) return {};
   return "found E1/E0 = " + full_precision(ratio) + ", expected a contrast between 1e-100 and 1e100 (beyond it the "

@@ -15,11 +15,14 @@ std::string young_modulus_problem(const char* name, double E, bool inhomogeneity
                                   bool allow_zero_and_infinity = false);
 
 // Beyond this ratio of E1 to E0 (or E0 to E1) the solve loses the
-// difference of the two materials to rounding (at 1e200 it returns zero
-// tensors); the contribution has long reached its void or rigid limit.
+// difference of the two materials to rounding (at 1e200 BiCGSTAB meets
+// non-finite values and returns zero tensors, not converged); the
+// contribution has long reached its void or rigid limit. The front ends that
+// build problems from options refuse such a contrast; the library and the
+// console program solve what they are given and report the breakdown.
 inline constexpr double LARGEST_CONTRAST = 1e100;
-// E1/E0 within [1 / LARGEST_CONTRAST, LARGEST_CONTRAST]; E1 = 0 or infinity
-// (exact limits) are not judged here.
+// E1/E0 within [1 / LARGEST_CONTRAST, LARGEST_CONTRAST]; only normal positive
+// moduli are judged (E1 = 0 or infinity are exact limits).
 std::string contrast_problem(double E0, double E1);
 
 // Poisson's ratio strictly inside (-1, 0.5): at 0.5 the Lame constant is infinite.
