@@ -137,7 +137,9 @@ serial run. Each finished pore is appended to DIR/pores.journal; SIGINT or SIGTE
 stops the run cleanly, and --resume goes on from there.
 
 Exit status: 0 all pores solved; 1 files written but some pore failed, or an output
-error; 2 bad command line, unusable image, no pore, or a journal of other parameters;
+error; 2 bad command line, unusable image, no pore (or no solid), a journal of other
+parameters or with a damaged first record, or DIR holding an earlier run without --resume
+or --overwrite;
 128 + signal when interrupted.
 )";
 }
