@@ -47,6 +47,7 @@ struct PoresOptions {
   // rounding into H at 1e-4 relative (tol 1e-6).
   bool measure_plans = false;
   bool resume = false;
+  bool overwrite = false;  // replace an earlier run's files once this run's are complete
   std::string selection;        // "value >= 100", ...
 };
 
