@@ -1,5 +1,6 @@
 #include "contribution_pores/options.h"
 
+#include "cli/contrast_options.h"
 #include "cli/precision_setting.h"
 #include "cli/shape_options.h"
 
@@ -23,13 +24,14 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--threads", cli::Kind::number, 1},
     {"--plans", cli::Kind::text, 1},
     {"--resume", cli::Kind::flag, 0},
+    {"--overwrite", cli::Kind::flag, 0},
 };
 
 }  // namespace
 
 cli::CommandLine parse_pores_command_line(const std::vector<std::string>& args) {
   std::vector<cli::OptionRule> rules(std::begin(PORES_RULES), std::end(PORES_RULES));
-  for (auto table : {cli::image_option_rules(), cli::material_option_rules()})
+  for (auto table : {cli::image_option_rules(), cli::material_option_rules(), cli::contrast_option_rules()})
     rules.insert(rules.end(), table.begin(), table.end());
   return cli::parse_command_line(args, rules);
 }
@@ -70,14 +72,28 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     p.measure_plans = *plans == "measure";
   }
   p.resume = o.has("--resume");
+  p.overwrite = o.has("--overwrite");
+  if (p.resume && p.overwrite) throw UsageError("give either --resume (go on with DIR's run) or --overwrite (replace it), not both");
   p.precision = cli::precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
 
-  p.materials = cli::read_materials(o);
+  p.materials = cli::read_materials(o, true);
   if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
   if (!(p.materials.E1 < p.materials.E0))
     throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
                      " is not below --E0 " + cli::format_number(p.materials.E0) +
                      " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+  // The console program's numerics by default; an exact void takes the bounded
+  // formulation, whose smoothed mean is the worst of the estimates
+  // (docs/validation.md), so it takes the coefficient mean unless told.
+  p.contrast = {contribution::FormulationRule::specified,
+                p.materials.E1 == 0 ? contribution::MeanFieldEstimate::coefficient
+                                    : contribution::MeanFieldEstimate::smoothed};
+  if (o.text("--formulation") || o.text("--mean-field")) {
+    const cli::ContrastOptions given = cli::read_contrast(o);
+    if (o.text("--formulation")) p.contrast.formulation_rule = given.formulation_rule;
+    if (o.text("--mean-field")) p.contrast.mean_field_estimate = given.mean_field_estimate;
+  }
+  cli::check_contrast(p.contrast, p.materials.E1);
 
   p.selection = cli::describe_selection(o);
   read.mask = cli::read_image(p.image_kind, p.image_file, o);
@@ -114,13 +130,20 @@ Grid and materials:
   --fill F              the pore's longest side spans F of the grid's side (default 1)
   --E0 E --n0 N         matrix (default 1, 0.3)
   --E1 E --n1 N         the pore's stand-in material (default E1 = 0.001 E0, n1 = n0);
-                        E1 must be below E0
+                        E1 must be below E0; 0 is an exact void (bounded formulation,
+                        coefficient mean: few iterations, but flat pores need fine
+                        grids, docs/pores.md)
+  --formulation F       bounded, specified (default), stiffness or compliance
+  --mean-field A        smoothed (default; coefficient for --E1 0), coefficient or corrected
   --tol T               BiCGSTAB tolerance (default 1e-6)
 
 Run:
   -o DIR                output directory (required; created if missing)
   --resume              go on with the journal in DIR: pores already solved are not
                         solved again; without a journal, start one
+  --overwrite           start afresh in a DIR holding an earlier run's files: its
+                        journal is kept as pores.journal.earlier and its files are
+                        replaced only once this run's are complete (refused otherwise)
   --threads T           threads per solving process (default: all cores of a serial
                         run; under MPI the node's cores shared among its worker ranks;
                         OMP_NUM_THREADS is honoured when set)
@@ -134,7 +157,9 @@ serial run. Each finished pore is appended to DIR/pores.journal; SIGINT or SIGTE
 stops the run cleanly, and --resume goes on from there.
 
 Exit status: 0 all pores solved; 1 files written but some pore failed, or an output
-error; 2 bad command line, unusable image, no pore, or a journal of other parameters;
+error; 2 bad command line, unusable image, no pore (or no solid), a journal of other
+parameters or with a damaged first record, or DIR holding an earlier run without --resume
+or --overwrite;
 128 + signal when interrupted.
 )";
 }

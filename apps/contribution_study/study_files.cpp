@@ -74,7 +74,7 @@ contribution::Extrapolation entry_extrapolation(const Study& study, const Entry&
     h.push_back(level.h);
     values.push_back(entry(level.H, e));
   }
-  return contribution::extrapolate(h, values);
+  return contribution::extrapolate(h, values, study.distance_margin);
 }
 
 }  // namespace
@@ -98,6 +98,11 @@ std::vector<Entry> main_entries(const Study& study) {
   } else {
     for (const auto& rc : volume) consider(rc[0], rc[1]);
   }
+  // No contrast (E1 = E0, n1 = n0): every entry is zero; show the first one's zeros.
+  if (entries.empty()) {
+    const auto& first = study.crack ? crack[0] : volume[0];
+    entries.push_back({first[0], first[1], "H" + std::to_string(first[0] + 1) + std::to_string(first[1] + 1)});
+  }
   return entries;
 }
 
@@ -108,9 +113,15 @@ std::string study_json(const StudyDescription& d, const Study& study, bool compl
   out["kernel"] = study.crack ? json(study.kernel == contribution::PlanarKernel::exact ? "exact" : "specified") : json(nullptr);
   out["formulation"] = study.crack ? json(nullptr)
                                    : json(study.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance");
+  out["formulation_rule"] = study.crack ? json(nullptr) : json(contribution::describe(study.formulation_rule));
+  out["mean_field_estimate"] = study.crack ? json(nullptr) : json(contribution::describe(study.mean_field_estimate));
   out["shear_order"] = shear_pairs(study.shear_order);
-  out["materials"] = {{"E0", d.E0}, {"n0", d.n0}, {"E1", d.E1}, {"n1", d.n1}};
+  // JSON has no infinity: a rigid inclusion's modulus is written "inf".
+  out["materials"] = {{"E0", d.E0}, {"n0", d.n0}, {"E1", std::isinf(d.E1) ? json("inf") : json(d.E1)}, {"n1", d.n1}};
   out["tol"] = d.tol;
+  out["distance_margin"] = study.distance_margin;
+  out["shifts"] = study.shifts;  // solves averaged per level, the shape shifted by sub-step offsets
+  out["shift_seed"] = study.shifts > 1 ? json(d.seed) : json(nullptr);
   out["precision"] = contribution::describe(study.precision);
   out["complete"] = complete;
   json levels = json::array();
@@ -146,7 +157,9 @@ std::string study_text(const StudyDescription& d, const Study& study) {
   out += study.crack ? "Planar crack, kernel " + std::string(study.kernel == contribution::PlanarKernel::exact ? "exact" : "specified")
                      : "Inhomogeneity, " + std::string(study.formulation == contribution::Formulation::stiffness
                                                            ? "stiffness formulation"
-                                                           : "compliance formulation");
+                                                           : "compliance formulation") +
+                           " (rule " + contribution::describe(study.formulation_rule) + ", " +
+                           contribution::describe(study.mean_field_estimate) + " mean)";
   out += "; shear order of rows and columns 4, 5, 6: " + shear_pairs(study.shear_order) + "\n\n";
   out += "     M          h";
   for (const Entry& e : entries) out += std::string(12 - std::min<std::size_t>(12, e.name.size()), ' ') + e.name;

@@ -21,6 +21,7 @@ order 11, 22, 33, 23, 13, 12 that contribution.effective works in.
 from __future__ import annotations
 
 import dataclasses
+import numbers
 from typing import Callable, NamedTuple, Optional
 
 import numpy as np
@@ -163,6 +164,8 @@ class InhomogeneityResult(_Result):
 
     mean_field: np.ndarray = None
     inhomogeneity: Material = None
+    formulation_rule: str = "specified"
+    mean_field_estimate: str = "smoothed"
 
     @property
     def mean_field_standard(self) -> np.ndarray:
@@ -220,10 +223,24 @@ def _memory_bytes(machine_memory_bytes) -> int:
     return int(machine_memory_bytes)
 
 
+# The command lines' limit: more threads than this is a mistake, not a machine.
+_MOST_THREADS = 1024
+
+
 def _threads(threads) -> int:
-    if int(threads) != threads or threads < 0:
-        raise ValueError(f"found threads = {threads}, expected a whole number >= 0 (0: OpenMP's default)")
+    if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
+        raise TypeError(f"threads must be a whole number (int), found {type(threads).__name__} {threads!r}")
+    if not 0 <= threads <= _MOST_THREADS:
+        raise ValueError(f"found threads = {threads}, expected 0 (OpenMP's default) or a whole number from 1 to "
+                         f"{_MOST_THREADS}")
     return int(threads)
+
+
+def _real(name: str, value) -> float:
+    """A number argument as the command lines take it: a real number, not text or a bool."""
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a real number, found {type(value).__name__} {value!r}")
+    return float(value)
 
 
 def _forwarder(progress: Optional[Callable]) -> Optional[Callable]:
@@ -249,7 +266,8 @@ def _common_fields(raw: dict, formulation: str, matrix: Material, tol: float) ->
 
 def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, threads: int = 0,
                         measure_plans: bool = True, progress: Optional[Callable] = None,
-                        machine_memory_bytes: Optional[int] = None, precision: str = "mixed") -> InhomogeneityResult:
+                        machine_memory_bytes: Optional[int] = None, formulation: str = "specified",
+                        mean_field: str = "smoothed", precision: str = "mixed") -> InhomogeneityResult:
     """Contribution tensors H and N of one inhomogeneity in an infinite isotropic matrix.
 
     flags: array of shape (N, N, N), N = M + 1 >= 2, bool or integer, indexed
@@ -258,9 +276,17 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
         inhomogeneity; other nonzero values are outside but weight the node
         in the operator, as in the console program.
     E0, n0: matrix Young's modulus and Poisson's ratio; E1, n1: the
-        inhomogeneity's. Model a pore by a small E1 (docs/effective.md: 1e-3
-        E0 works; much smaller values converge worse). E1/E0 > 1 selects the
-        stiffness formulation, otherwise the compliance formulation.
+        inhomogeneity's. E1 = 0.0 is an exact void, E1 = math.inf an exact
+        rigid inclusion (both solved under the bounded formulation).
+    formulation: "specified" (default: the console program's rule, stiffness
+        for E1/E0 > 1, compliance otherwise), "bounded" (the opposite: the
+        contrast stays bounded, few iterations at strong contrast; what
+        study() uses), "stiffness" or "compliance".
+    mean_field: "smoothed" (default, the console program's), "coefficient"
+        (the mean of the solved coefficients; what study() uses) or
+        "corrected" (docs/validation.md compares them). The defaults keep
+        the console program's numbers, which effective.concentration_tensor
+        expects.
     tol: BiCGSTAB stops a load case when the update norm is <= tol.
     threads: OpenMP threads, 0 for OpenMP's default.
     measure_plans: FFTW_MEASURE (True) or FFTW_ESTIMATE (False: quicker
@@ -288,12 +314,17 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     mean_field_standard in the order 11, 22, 33, 23, 13, 12.
     """
     a = _flags_array(flags, 3)
-    matrix, inhomogeneity, tol = Material(float(E0), float(n0)), Material(float(E1), float(n1)), float(tol)
+    matrix, inhomogeneity = Material(_real("E0", E0), _real("n0", n0)), Material(_real("E1", E1), _real("n1", n1))
+    tol = _real("tol", tol)
+    contrast = _c.contrast_problem(matrix.E, inhomogeneity.E)
+    if contrast:
+        raise ValueError(contrast)
     raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
                                  bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
-                                 str(precision))
+                                 str(formulation), str(mean_field), str(precision))
     return InhomogeneityResult(**_common_fields(raw, raw["formulation"], matrix, tol), mean_field=raw["mean_field"],
-                               inhomogeneity=inhomogeneity)
+                               inhomogeneity=inhomogeneity, formulation_rule=raw["formulation_rule"],
+                               mean_field_estimate=raw["mean_field_estimate"])
 
 
 def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "exact", keep_opening: bool = False,
@@ -321,7 +352,7 @@ def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "e
     a = _flags_array(flags, 2)
     if kernel not in ("exact", "specified"):
         raise ValueError(f"found kernel = {kernel!r}, expected 'exact' or 'specified'")
-    matrix, tol = Material(float(E0), float(n0)), float(tol)
+    matrix, tol = Material(_real("E0", E0), _real("n0", n0)), _real("tol", tol)
     raw = _c.solve_crack(a, matrix.E, matrix.nu, tol, kernel == "exact", bool(keep_opening), _threads(threads),
                          bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
                          str(precision))

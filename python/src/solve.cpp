@@ -7,6 +7,7 @@
 
 #include "contribution/solve.h"
 #include "contribution/study.h"
+#include "model/checks.h"
 #include "system/memory.h"
 
 #include <pybind11/stl.h>
@@ -172,15 +173,30 @@ void add_run_record(py::dict& d, const Result& r) {
   d["precision"] = contribution::describe(r.precision);
 }
 
+contribution::FormulationRule formulation_rule(const std::string& name) {
+  const auto rule = contribution::parse_formulation_rule(name);
+  if (!rule) throw py::value_error("formulation must be 'bounded', 'specified', 'stiffness' or 'compliance', found '" + name + "'");
+  return *rule;
+}
+
+contribution::MeanFieldEstimate mean_field_estimate(const std::string& name) {
+  const auto estimate = contribution::parse_mean_field_estimate(name);
+  if (!estimate) throw py::value_error("mean_field must be 'coefficient', 'smoothed' or 'corrected', found '" + name + "'");
+  return *estimate;
+}
+
 py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, double n0, double E1, double n1,
                              double tol, int threads, bool measure_plans, std::size_t memory_bytes,
-                             const py::object& forward, const std::string& precision) {
+                             const py::object& forward, const std::string& formulation, const std::string& mean_field,
+                             const std::string& precision) {
   contribution::InhomogeneityProblem problem;
   problem.matrix = {E0, n0};
   problem.inhomogeneity = {E1, n1};
   problem.nodes_per_axis = static_cast<std::int32_t>(flags.shape(0));
   problem.flags = flags_x_fastest(flags, 3);
   problem.tol = tol;
+  problem.formulation_rule = formulation_rule(formulation);
+  problem.mean_field_estimate = mean_field_estimate(mean_field);
   Interruption interruption;
   contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
@@ -189,6 +205,8 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
 
   py::dict d;
   d["formulation"] = r.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
+  d["formulation_rule"] = contribution::describe(r.formulation_rule);
+  d["mean_field_estimate"] = contribution::describe(r.mean_field_estimate);
   d["shear_order"] = r.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
   d["H"] = to_numpy(r.H);
   d["N"] = to_numpy(r.N);
@@ -246,7 +264,9 @@ py::dict extrapolation_dict(const contribution::TensorExtrapolation& e) {
 py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>& levels, bool crack, double E0,
                    double n0, double E1, double n1, double tol, bool exact_kernel, int threads, bool measure_plans,
                    std::size_t memory_bytes, const py::object& forward, const py::object& on_level,
-                   const std::string& precision) {
+                   const std::string& formulation, const std::string& mean_field, const std::string& precision) {
+  const contribution::FormulationRule rule = formulation_rule(formulation);
+  const contribution::MeanFieldEstimate estimate = mean_field_estimate(mean_field);
   Interruption interruption;
   contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
@@ -288,6 +308,8 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
               p.nodes_per_axis = M + 1;
               p.flags = flags_at(M);
               p.tol = tol;
+              p.formulation_rule = rule;
+              p.mean_field_estimate = estimate;
               return p;
             },
             levels, options, observer);
@@ -311,6 +333,8 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
   py::dict d;
   d["levels"] = level_list;
   d["formulation"] = crack ? "crack" : study.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
+  d["formulation_rule"] = crack ? py::object(py::none()) : py::object(py::str(contribution::describe(study.formulation_rule)));
+  d["mean_field_estimate"] = crack ? py::object(py::none()) : py::object(py::str(contribution::describe(study.mean_field_estimate)));
   d["shear_order"] = study.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
   d["precision"] = contribution::describe(study.precision);
   d["H"] = extrapolation_dict(study.H);
@@ -324,15 +348,17 @@ void bind_solve(py::module_& m) {
   m.def("run_study", &run_study, py::arg("at_level"), py::arg("levels"), py::arg("crack"), py::arg("E0"),
         py::arg("n0"), py::arg("E1"), py::arg("n1"), py::arg("tol"), py::arg("exact_kernel"), py::arg("threads"),
         py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"), py::arg("on_level"),
-        py::arg("precision") = "mixed");
+        py::arg("formulation"), py::arg("mean_field"), py::arg("precision") = "mixed");
   m.def("solve_inhomogeneity", &solve_inhomogeneity, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("E1"),
         py::arg("n1"), py::arg("tol"), py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"),
-        py::arg("forward"), py::arg("precision") = "mixed");
+        py::arg("forward"), py::arg("formulation"), py::arg("mean_field"), py::arg("precision") = "mixed");
   m.def("solve_crack", &solve_crack, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("tol"),
         py::arg("exact_kernel"), py::arg("keep_opening"), py::arg("threads"), py::arg("measure_plans"),
         py::arg("memory_bytes"), py::arg("forward"), py::arg("precision") = "mixed");
   m.def("grid_step", &contribution::grid_step, py::arg("M"));
   m.def("physical_memory_bytes", &csolver::physical_memory_bytes);
+  // The command lines' check of E1/E0, shared: an empty string, or the message.
+  m.def("contrast_problem", &csolver::contrast_problem, py::arg("E0"), py::arg("E1"));
 }
 
 }  // namespace csolver::python

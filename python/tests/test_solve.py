@@ -1,6 +1,7 @@
 """solve_inhomogeneity and solve_crack: the console program's numbers, the
 grid's index convention, repeatability, errors, progress and interruption."""
 
+import math
 import os
 import signal
 import threading
@@ -148,6 +149,11 @@ BAD_INPUTS = [
     (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, -1), "found n1 = -1"),
     (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, tol=-1), "found tol = -1"),
     (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, threads=-2), "found threads = -2"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, threads=100000), "found threads = 100000, expected 0"),
+    (lambda: cs.solve_crack(np.ones((6, 6), int), 1, 0.3, threads=1025), "found threads = 1025"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1e-320, 0.3, 2, 0.3), "a subnormal number has lost its digits"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 1e-320, 0.3), "found E1 = 9.9998886718268301e-321, expected a Young"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 1e308, 0.3), "expected a contrast between 1e-100 and 1e100"),
     (lambda: cs.solve_crack(np.ones((6, 6, 6), int), 1, 0.3), "must be a 2-D array"),
     (lambda: cs.solve_crack(np.zeros((6, 6), int), 1, 0.3), "the crack is empty"),
     (lambda: cs.solve_crack(np.ones((6, 6), int), 1, float("nan")), "found n0 = nan"),
@@ -160,6 +166,15 @@ def test_bad_arguments_raise_value_error_with_the_message(call, message):
     with pytest.raises(ValueError) as caught:
         call()
     assert message in str(caught.value)
+
+
+@pytest.mark.parametrize("arguments", [dict(threads="4"), dict(threads=2.0), dict(threads=True), dict(E0="1"),
+                                       dict(tol=None)], ids=str)
+def test_arguments_of_the_wrong_type_raise_type_error(arguments):
+    values = dict(E0=1, n0=0.3, E1=2, n1=0.3)
+    values.update(arguments)
+    with pytest.raises(TypeError):
+        cs.solve_inhomogeneity(ONES, **values)
 
 
 def test_float_flags_are_refused_as_a_type_error():
@@ -254,3 +269,23 @@ def test_solves_from_two_threads_agree_with_one_at_a_time():
     for t in threads:
         t.join()
     assert all(np.array_equal(r, reference) for r in results)
+
+
+@pytest.mark.parametrize("limit, near", [(0.0, 1e-9), (math.inf, 1e9)])
+def test_void_and_rigid_inclusions_are_exact_limits(limit, near):
+    flags = cs.shapes.sphere(10, radius=0.5)
+    exact = cs.solve_inhomogeneity(flags, 1, 0.3, limit, 0.3, measure_plans=False, mean_field="coefficient")
+    close = cs.solve_inhomogeneity(flags, 1, 0.3, near, 0.3, measure_plans=False, formulation="bounded",
+                                   mean_field="coefficient")
+    assert exact.formulation == ("stiffness" if limit == 0 else "compliance")
+    assert exact.formulation_rule == "specified" and exact.mean_field_estimate == "coefficient"
+    assert np.all(np.isfinite(exact.H))
+    np.testing.assert_allclose(exact.H, close.H, rtol=0, atol=1e-6 * abs(exact.H[0, 0]))
+    assert max(c.iterations for c in exact.load_cases) <= 12
+
+
+def test_unknown_contrast_options_raise_value_error():
+    with pytest.raises(ValueError, match="formulation must be"):
+        cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, formulation="dual")
+    with pytest.raises(ValueError, match="mean_field must be"):
+        cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, mean_field="average")

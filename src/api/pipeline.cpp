@@ -63,7 +63,7 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   InhomogeneityRun run;
   run.bounds = inhomogeneity_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, false);
-  setup.formulation = choose_formulation(setup.E1, setup.E0);
+  setup.formulation = choose_formulation(setup.formulation_rule, setup.E1, setup.E0);
   const bool mixed = options.precision == contribution::Precision::mixed;
   check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads, mixed), options,
                "the solver for this inhomogeneity's box");

@@ -37,11 +37,21 @@ void apply_single_operator(InhomogeneityOperator& op, std::span<const double> f,
 // field at the nodes from the coefficients.
 void evaluate_field(InhomogeneityOperator& op, std::span<double> x);
 
+// Rows: load case, columns: component.
 struct InhomogeneitySolution {
-  Matrix6 mean_field = Matrix6::Zero();  // (load case, component), means over the nodes flagged 1
+  Matrix6 mean_field = Matrix6::Zero();  // the estimate the setup asks for
+  Matrix6 smoothed_mean = Matrix6::Zero();     // of the evaluated field over the nodes flagged 1
+  Matrix6 coefficient_mean = Matrix6::Zero();  // of the solved coefficients over the nodes flagged 1
+  // The mean over the flagged nodes of the Gaussian sum of the flagged nodes:
+  // the part of that sum's mass that falls on flagged nodes, < 1.
+  double flagged_fraction = 1;
   int conv_flag = 1;
   std::array<SolveStatus, 6> load_cases{};
 };
+
+// The coefficient mean with the interaction rescaled by 1 / a:
+// (I - (I - m^-1) / a)^-1 (contribution/contrast.h, `corrected`).
+Matrix6 corrected_mean(const Matrix6& coefficient_mean, double flagged_fraction);
 
 // With single given, every load case is solved by mixed-precision iterative
 // refinement; otherwise in double precision throughout.
