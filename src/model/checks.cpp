@@ -23,6 +23,17 @@ std::string poisson_ratio_problem(const char* name, double nu) {
   return "found " + std::string(name) + " = " + full_precision(nu) + ", expected a Poisson's ratio in (-1, 0.5)";
 }
 
+std::string matrix_conductivity_problem(double k0) {
+  if (std::isfinite(k0) && k0 > 0) return {};
+  return "found k0 = " + full_precision(k0) + ", expected a finite matrix conductivity > 0";
+}
+
+std::string inhomogeneity_conductivity_problem(double k1) {
+  if (k1 >= 0) return {};  // NaN fails the comparison
+  return "found k1 = " + full_precision(k1) +
+         ", expected a conductivity from 0 (insulator) to infinity (perfect conductor)";
+}
+
 std::string tolerance_problem(double tol) {
   if (std::isfinite(tol) && tol >= 0) return {};
   return "found tol = " + full_precision(tol) + ", expected a finite tolerance >= 0";

@@ -13,6 +13,13 @@ std::string young_modulus_problem(const char* name, double E, bool inhomogeneity
 // Poisson's ratio strictly inside (-1, 0.5): at 0.5 the Lame constant is infinite.
 std::string poisson_ratio_problem(const char* name, double nu);
 
+// The matrix conductivity k0: finite and > 0.
+std::string matrix_conductivity_problem(double k0);
+
+// The inhomogeneity's conductivity k1: 0 (insulator) to infinity (perfect
+// conductor), not NaN.
+std::string inhomogeneity_conductivity_problem(double k1);
+
 // Finite and >= 0.
 std::string tolerance_problem(double tol);
 

@@ -110,6 +110,9 @@ struct Box {
 
 Formulation choose_formulation(double E1, double E0);
 
+// Copies the box's coordinates and flags out of the node table (no contrast).
+Box box_geometry(const NodeTable& nodes, const BoxBounds& bounds);
+
 // Copies the box out of the node table and fills the contrast per node.
 Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds& bounds);
 
