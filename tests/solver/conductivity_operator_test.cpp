@@ -35,23 +35,39 @@ std::vector<double> random_values(std::size_t n, std::mt19937& random) {
   return v;
 }
 
-// A(x)_i = [flag_i == 1] (x_i - c sum_n K(x_i - x_n) x_n), K from coordinates.
+// The kernel of the offset (p, q, r) as the kernel stage takes it: from the
+// pair of box nodes that spans it, first non-zero component positive (the
+// kernel is even under d -> -d).
+std::array<double, CONDUCTIVITY_ENTRIES> offset_kernel(const Box& box, int p, int q, int r,
+                                                       ConductivityFormulation formulation) {
+  if (p < 0 || (p == 0 && (q < 0 || (q == 0 && r < 0)))) return offset_kernel(box, -p, -q, -r, formulation);
+  const BoxBounds& b = box.bounds;
+  auto node = [&](int i, int j, int k) { return static_cast<std::size_t>(i + b.nx * (j + b.ny * k)); };
+  const std::size_t a = node(std::max(p, 0), std::max(q, 0), std::max(r, 0));
+  const std::size_t c = node(std::max(-p, 0), std::max(-q, 0), std::max(-r, 0));
+  const double d[3] = {box.box_x[a] - box.box_x[c], box.box_y[a] - box.box_y[c], box.box_z[a] - box.box_z[c]};
+  const double rho = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+  std::array<double, 3> u{};
+  if (rho > 0)
+    for (int k = 0; k < 3; ++k) u[static_cast<std::size_t>(k)] = d[k] / rho;
+  return conductivity_kernel_entries(volume_radial_functions(rho / H, H), u, formulation);
+}
+
+// A(x)_i = [flag_i == 1] (x_i - c sum_n K(i - n) x_n).
 std::vector<double> direct_operator(const Box& box, double c, ConductivityFormulation formulation,
                                     const std::vector<double>& x) {
+  const BoxBounds& b = box.bounds;
   std::vector<double> out(x.size(), 0.0);
   for (std::size_t i = 0; i < box.size(); ++i) {
     if (box.box_flag[i] != 1) continue;
+    const int ix = static_cast<int>(i) % b.nx, iy = static_cast<int>(i) / b.nx % b.ny, iz = static_cast<int>(i) / (b.nx * b.ny);
     std::array<double, 3> sum{};
     for (std::size_t n = 0; n < box.size(); ++n) {
-      const double d[3] = {box.box_x[i] - box.box_x[n], box.box_y[i] - box.box_y[n], box.box_z[i] - box.box_z[n]};
-      const double rho = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-      std::array<double, 3> u{};
-      if (rho > 0)
-        for (int a = 0; a < 3; ++a) u[static_cast<std::size_t>(a)] = d[a] / rho;
-      const auto k = conductivity_kernel_entries(volume_radial_functions(rho / H, H), u, formulation);
+      const int nx = static_cast<int>(n) % b.nx, ny = static_cast<int>(n) / b.nx % b.ny, nz = static_cast<int>(n) / (b.nx * b.ny);
+      const auto k = offset_kernel(box, ix - nx, iy - ny, iz - nz, formulation);
       for (int a = 0; a < 3; ++a)
-        for (int b = 0; b < 3; ++b)
-          sum[static_cast<std::size_t>(a)] += k[static_cast<std::size_t>(conductivity_entry(a, b))] * x[3 * n + static_cast<std::size_t>(b)];
+        for (int e = 0; e < 3; ++e)
+          sum[static_cast<std::size_t>(a)] += k[static_cast<std::size_t>(conductivity_entry(a, e))] * x[3 * n + static_cast<std::size_t>(e)];
     }
     for (std::size_t a = 0; a < 3; ++a) out[3 * i + a] = x[3 * i + a] - c * sum[a];
   }
