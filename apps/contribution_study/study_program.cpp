@@ -4,6 +4,7 @@
 #include "cli/material_options.h"
 #include "cli/shape_options.h"
 #include "contribution/study.h"
+#include "contribution_study/conduction_study.h"
 #include "contribution_study/study_files.h"
 #include "files/atomic_file.h"
 #include "images/image_volume.h"
@@ -27,9 +28,10 @@ using cli::UsageError;
 constexpr cli::OptionRule STUDY_RULES[] = {
     {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
+    {"--physics", cli::Kind::text, 1}, {"--k0", cli::Kind::number, 1},  {"--k1", cli::Kind::text, 1},
 };
 const std::set<std::string> COMMON = {"--M", "--kernel", "--threads", "--text", "-o", "--crack",
-                                      "--E0", "--n0", "--E1", "--n1", "--tol"};
+                                      "--E0", "--n0", "--E1", "--n1", "--tol", "--physics"};
 
 // Set by the first SIGINT or SIGTERM; the next iteration of the solve sees it
 // and stops. A second signal ends the program at once (its files are
@@ -97,6 +99,11 @@ contribution::ProgressCallback progress_lines(std::FILE* out) {
 int study(const cli::CommandLine& cl, std::FILE* out) {
   const std::string subject = cl.positional.empty() ? "this shape" : "shape " + cl.positional[0];
   cli::Options o(cl, subject);
+  const std::string physics = o.text("--physics").value_or("elasticity");
+  if (physics == "conductivity")
+    return conduction_study(cl, o, out, {progress_lines(out), on_stop_signal, &stop_requested, parse_levels});
+  if (physics != "elasticity")
+    throw UsageError("--physics takes 'elasticity' (the default) or 'conductivity', got '" + physics + "'");
   const std::optional<std::string> levels_text = o.text("--M");
   if (!levels_text) throw UsageError("give the grid levels, e.g. --M 32,48,64,96,128");
   const std::vector<std::int32_t> levels = parse_levels(*levels_text);
@@ -179,6 +186,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
 std::string help_text() {
   return std::string(R"(Usage: contribution_study SHAPE [shape options] --M M1,M2,M3,... [--E0 E] [--n0 N] [--E1 E]
                           [--n1 N] [--tol T] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR]
+       contribution_study SHAPE [shape options] --physics conductivity [--k0 K0] --k1 K1 [--M ...]
 
 Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
 process and extrapolates every entry of the compliance and stiffness contribution
@@ -194,6 +202,12 @@ Problem:
   --E1 E --n1 N   inhomogeneity material; --E1 is required for an inhomogeneity
   --tol T      convergence tolerance (default 1e-6)
   --kernel K   crack kernel: exact (default) or specified (the original program's)
+  --physics P  elasticity (default) or conductivity: the resistivity and conductivity
+               contribution tensors R and K (3x3) instead of H and N (docs/conductivity.md)
+  --k0 K0      conductivity: the matrix conductivity (default 1)
+  --k1 K1      conductivity: the inhomogeneity's, 0 (insulator) to inf (perfect
+               conductor); cracks are insulating and take none. Without --M the
+               levels default to 24..72 step 8 (cracks: 96..256 step 32 and 320)
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)

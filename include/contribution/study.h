@@ -107,6 +107,13 @@ struct TensorExtrapolation {
 
 TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels);
 
+// The same for 3x3 tensors (conduction, contribution/conductivity_study.h).
+struct Tensor3Extrapolation {
+  Tensor3 value{}, error{}, order{};
+  double dominant_order = 0;
+};
+Tensor3Extrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor3>& levels);
+
 // ------------------------------------------------ a study through the solver --
 
 // One grid of a study.

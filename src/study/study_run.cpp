@@ -1,6 +1,8 @@
 // Solving a shape on a list of grids and extrapolating its tensors.
 #include "contribution/study.h"
 
+#include "study/level_loop.h"
+
 #include <string>
 
 namespace contribution {
@@ -23,20 +25,6 @@ void extrapolate_levels(Study& study) {
   study.N = extrapolate_tensors(h, N);
 }
 
-// The shared loop: `solve` solves one level into a StudyLevel and sets the
-// study's kind.
-template <class Solve>
-Study run_levels(const std::vector<std::int32_t>& M, const StudyObserver& observer, Study study, Solve&& solve) {
-  check_study_levels(M);
-  for (std::int32_t m : M) {
-    if (observer.level_started) observer.level_started(m);
-    study.levels.push_back(solve(m, study));
-    extrapolate_levels(study);
-    if (observer.level_finished) observer.level_finished(study);
-  }
-  return study;
-}
-
 }  // namespace
 
 void check_study_levels(const std::vector<std::int32_t>& M) {
@@ -54,7 +42,7 @@ void check_study_levels(const std::vector<std::int32_t>& M) {
 Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int32_t M)>& at_level,
                               const std::vector<std::int32_t>& M, const SolveOptions& options,
                               const StudyObserver& observer) {
-  return run_levels(M, observer, Study{}, [&](std::int32_t m, Study& study) {
+  return run_levels(M, observer, Study{}, extrapolate_levels, [&](std::int32_t m, Study& study) {
     const InhomogeneityResult r = solve_inhomogeneity(at_level(m), options);
     study.formulation = r.formulation;
     study.shear_order = r.shear_order;
@@ -66,7 +54,7 @@ Study run_crack_study(const std::function<CrackProblem(std::int32_t M)>& at_leve
                       const SolveOptions& options, const StudyObserver& observer) {
   Study start;
   start.crack = true;
-  return run_levels(M, observer, start, [&](std::int32_t m, Study& study) {
+  return run_levels(M, observer, start, extrapolate_levels, [&](std::int32_t m, Study& study) {
     const CrackResult r = solve_crack(at_level(m), options);
     study.kernel = r.kernel;
     study.shear_order = r.shear_order;

@@ -4,6 +4,10 @@
 
 namespace csolver {
 
+namespace {
+constexpr double ROUNDING_ZERO = 1e-12;
+}  // namespace
+
 ConductivityContrast conductivity_contrast(double k0, double k1) {
   return conductivity_contrast(k0, k1, k1 <= k0 ? ConductivityFormulation::field : ConductivityFormulation::flux);
 }
@@ -22,7 +26,13 @@ ConductivityContrast conductivity_contrast(double k0, double k1, ConductivityFor
 }
 
 ConductivityTensors conductivity_tensors(const ConductivityContrast& contrast, double k0, const Eigen::Matrix3d& mean) {
-  const Eigen::Matrix3d P = contrast.scale * 0.5 * (mean + mean.transpose());
+  Eigen::Matrix3d P = contrast.scale * 0.5 * (mean + mean.transpose());
+  // Couplings that a shape's mirror planes make zero come out as rounding
+  // (1e-17 of the diagonal); they are zero.
+  const double rounding = ROUNDING_ZERO * P.diagonal().cwiseAbs().maxCoeff();
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c)
+      if (std::abs(P(r, c)) < rounding) P(r, c) = 0;
   ConductivityTensors t;
   if (contrast.formulation == ConductivityFormulation::field) {
     t.K = P;

@@ -30,7 +30,8 @@ struct ConductivityTensors {
 
 // mean(load case, component): K (field) or R (flux) is scale * mean^T,
 // symmetrized (the operator is symmetric; the iteration leaves tol-sized
-// asymmetry); the other by R = -K / k0^2.
+// asymmetry), entries below 1e-12 of the largest diagonal one set to zero
+// (rounding where mirror planes make them vanish); the other by R = -K / k0^2.
 ConductivityTensors conductivity_tensors(const ConductivityContrast& contrast, double k0, const Eigen::Matrix3d& mean);
 
 // An insulating crack normal to z: R33 is the integral of the potential jump
