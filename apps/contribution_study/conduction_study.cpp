@@ -42,7 +42,7 @@ void write_files(const fs::path& dir, const ConductionDescription& d, const cont
 }  // namespace
 
 std::vector<std::int32_t> default_conduction_levels(bool crack) {
-  if (crack) return {96, 128, 160, 192, 224, 256, 320};
+  if (crack) return {128, 192, 256, 320, 384, 448, 512, 576, 640};
   return {24, 32, 40, 48, 56, 64, 72};
 }
 
