@@ -207,7 +207,7 @@ Problem:
   --k0 K0      conductivity: the matrix conductivity (default 1)
   --k1 K1      conductivity: the inhomogeneity's, 0 (insulator) to inf (perfect
                conductor); cracks are insulating and take none. Without --M the
-               levels default to 24..72 step 8 (cracks: 96..256 step 32 and 320)
+               levels default to 32..112 step 8 (cracks: 128..640 step 64)
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)

@@ -82,3 +82,22 @@ def test_perfect_conductor_and_refused_arguments():
         cs.solve_conductivity(flags, k0=0.0, k1=1.0)
     with pytest.raises(ValueError, match="3-D array"):
         cs.solve_conductivity(np.ones(5, dtype=bool), k0=1.0, k1=1.0)
+
+
+def test_effective_conductivity_of_solved_pores_and_the_crack_cross_property_ratio():
+    k0, phi = 1.0, 0.1
+    pore = cs.solve_conductivity(cs.shapes.sphere(24), k0=k0, k1=0.0, measure_plans=False)
+    phase = cs.effective.conduction_phase(pore, phi)
+    assert phase.kind == "pore"
+    # For spheres Mori-Tanaka and Maxwell are Hashin-Shtrikman's 2 (1 - phi) / (2 + phi) (here with the
+    # grid's R, 6 % short at M = 24).
+    mt = cs.effective.mori_tanaka_conductivity(k0, [phase])
+    assert mt == pytest.approx(2 * (1 - phi) / (2 + phi), rel=0.01)
+    assert cs.effective.maxwell_conductivity(k0, [phase]) == pytest.approx(2 * (1 - phi) / (2 + phi), rel=0.01)
+    assert cs.effective.nia_conductivity(k0, [phase]) < mt < cs.effective.nia_resistivity(k0, [phase])
+    # A crack's normal opening and potential jump solve the same operator.
+    flags, E0, n0 = cs.shapes.ellipse(48, axes=(0.5, 0.3)), 2.0, 0.25
+    elastic = cs.solve_crack(flags, E0=E0, n0=n0, measure_plans=False)
+    conduction = cs.solve_conductivity(flags, k0=k0, measure_plans=False)
+    ratio = cs.effective.crack_cross_property_ratio(elastic, conduction)
+    assert ratio == pytest.approx(2 * (1 - n0 ** 2) * k0 / E0, rel=1e-5)
