@@ -1,6 +1,7 @@
 #include "contribution_pores/options.h"
 
 #include "cli/shape_options.h"
+#include "contribution_pores/conduction_pores.h"
 
 #include <iterator>
 
@@ -21,6 +22,9 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--threads", cli::Kind::number, 1},
     {"--plans", cli::Kind::text, 1},
     {"--resume", cli::Kind::flag, 0},
+    {"--physics", cli::Kind::text, 1},
+    {"--k0", cli::Kind::number, 1},
+    {"--k1", cli::Kind::number, 1},
 };
 
 }  // namespace
@@ -69,12 +73,20 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   }
   p.resume = o.has("--resume");
 
-  p.materials = cli::read_materials(o);
-  if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
-  if (!(p.materials.E1 < p.materials.E0))
-    throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
-                     " is not below --E0 " + cli::format_number(p.materials.E0) +
-                     " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+  const std::string physics = o.text("--physics").value_or("elasticity");
+  if (physics != "elasticity" && physics != "conductivity")
+    throw UsageError("--physics takes 'elasticity' (the default) or 'conductivity', got '" + physics + "'");
+  p.conduction = physics == "conductivity";
+  if (p.conduction) {
+    read_conduction_options(o, p);
+  } else {
+    p.materials = cli::read_materials(o);
+    if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
+    if (!(p.materials.E1 < p.materials.E0))
+      throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
+                       " is not below --E0 " + cli::format_number(p.materials.E0) +
+                       " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+  }
 
   p.selection = cli::describe_selection(o);
   read.mask = cli::read_image(p.image_kind, p.image_file, o);
@@ -113,6 +125,10 @@ Grid and materials:
   --E1 E --n1 N         the pore's stand-in material (default E1 = 0.001 E0, n1 = n0);
                         E1 must be below E0
   --tol T               BiCGSTAB tolerance (default 1e-6)
+  --physics conductivity   instead of H and N: each pore's resistivity contribution
+                        tensor R and the effective conductivity (docs/conductivity.md);
+                        --k0 K (matrix, default 1), --k1 K (the pore's, default 0:
+                        insulating); no journal (--resume) and no MPI in this mode
 
 Run:
   -o DIR                output directory (required; created if missing)
