@@ -91,6 +91,21 @@ std::string conduction_json(const ConductionDescription& d, const ConductivitySt
   } else {
     out["extrapolated"] = nullptr;
   }
+  if (d.cross_property) {
+    const CrossProperty& x = *d.cross_property;
+    json ratios = json::array();
+    for (std::size_t i = 0; i < x.H33.size() && i < study.levels.size(); ++i)
+      ratios.push_back({{"M", study.levels[i].M}, {"H33", x.H33[i]}, {"R33", study.levels[i].R[2][2]},
+                        {"ratio", x.H33[i] / study.levels[i].R[2][2]}});
+    out["cross_property"] = {{"materials", {{"E0", x.E0}, {"n0", x.n0}}},
+                             {"levels", ratios},
+                             {"H33", x.H33_limit.value},
+                             {"H33_error", x.H33_limit.error},
+                             {"ratio", x.ratio.value},
+                             {"ratio_error", x.ratio.error},
+                             {"closed_form", x.closed_form},
+                             {"relation", "H33 / R33 = 2 (1 - n0^2) k0 / E0 for every crack"}};
+  }
   return format_json(out) + "\n";
 }
 
@@ -132,6 +147,15 @@ std::string conduction_text(const ConductionDescription& d, const ConductivitySt
     out += line;
   }
   out += "R = -K / k0^2; every entry of R and K with its error bar is in study.json.\n";
+  if (d.cross_property) {
+    const CrossProperty& x = *d.cross_property;
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "Cross-property (E0 = %g, n0 = %g): H33 = %.6g +- %.3g; H33/R33 = %.8g +- %.2g "
+                  "(2 (1 - n0^2) k0 / E0 = %.8g)\n",
+                  x.E0, x.n0, x.H33_limit.value, x.H33_limit.error, x.ratio.value, x.ratio.error, x.closed_form);
+    out += line;
+  }
   return out;
 }
 

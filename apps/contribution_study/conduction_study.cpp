@@ -47,6 +47,7 @@ std::vector<std::int32_t> default_conduction_levels(bool crack) {
 }
 
 int conduction_study(const cli::CommandLine& cl, cli::Options& o, std::FILE* out, const StudyHooks& hooks) {
+  const bool both = o.text("--physics").value_or("") == "both";
   const std::optional<std::string> levels_text = o.text("--M");
   const double k0 = o.positive("--k0", 1);
   const std::optional<std::string> k1_option = o.text("--k1");
@@ -61,11 +62,22 @@ int conduction_study(const cli::CommandLine& cl, cli::Options& o, std::FILE* out
     throw UsageError("an inhomogeneity needs --k1, its conductivity (for example --k1 10, --k1 0 for an insulator, "
                      "--k1 inf for a perfect conductor)");
   const double k1 = shape.crack ? 0.0 : read_k1(*k1_option);
+  if (both && !shape.crack)
+    throw UsageError("--physics both applies to cracks: their H33 beside R33 and the cross-property ratio");
+  CrossProperty cross;
+  if (both) {
+    cross.E0 = o.positive("--E0", 1);
+    cross.n0 = o.number("--n0", 0.3);
+    if (!(cross.n0 > -1 && cross.n0 < 0.5))
+      throw UsageError("--n0 must lie between -1 and 0.5, got " + cli::format_number(cross.n0));
+    cross.closed_form = 2 * (1 - cross.n0 * cross.n0) * k0 / cross.E0;
+  }
   const std::vector<std::int32_t> levels =
       levels_text ? hooks.parse_levels(*levels_text) : default_conduction_levels(shape.crack);
   o.reject_unused({"--M", "--threads", "--text", "-o", "--crack", "--physics", "--k0", "--k1", "--tol"});
+  if (both) cross.H33.reserve(levels.size());
 
-  ConductionDescription d{o.text("--text").value_or(shape.description), k0, k1, tol};
+  ConductionDescription d{o.text("--text").value_or(shape.description), k0, k1, tol, {}};
   if (!shape.crack) d.text += ", k1/k0 = " + k1_text(k1 / k0);
   const fs::path dir = o.text("-o").value_or(".");
   std::error_code error;
@@ -121,6 +133,38 @@ int conduction_study(const cli::CommandLine& cl, cli::Options& o, std::FILE* out
   } catch (const contribution::Cancelled&) {
     std::fprintf(out, "\n contribution_study: stopped by a signal; study.json keeps the levels finished before it\n");
     return 128 + static_cast<int>(*hooks.stop_requested);
+  }
+  if (both) {
+    // The same crack's elastic study on the same levels (exact kernel).
+    std::fprintf(out, " the elastic crack on the same levels (E0 = %s, n0 = %s):\n", cli::format_number(cross.E0).c_str(),
+                 cli::format_number(cross.n0).c_str());
+    contribution::StudyObserver elastic_observer;
+    elastic_observer.level_started = observer.level_started;
+    contribution::Study elastic;
+    try {
+      elastic = contribution::run_crack_study(
+          [&](std::int32_t M) {
+            contribution::CrackProblem p;
+            p.matrix = {cross.E0, cross.n0};
+            p.nodes_per_axis = M + 1;
+            p.flags = cli::shape_flags(shape, M);
+            p.tol = tol;
+            return p;
+          },
+          levels, options, elastic_observer);
+    } catch (const contribution::Cancelled&) {
+      std::fprintf(out, "\n contribution_study: stopped by a signal; study.json keeps the conduction levels\n");
+      return 128 + static_cast<int>(*hooks.stop_requested);
+    }
+    std::vector<double> h, ratio;
+    for (std::size_t i = 0; i < elastic.levels.size(); ++i) {
+      cross.H33.push_back(elastic.levels[i].H[2][2]);
+      h.push_back(elastic.levels[i].h);
+      ratio.push_back(cross.H33.back() / result.levels[i].R[2][2]);
+    }
+    cross.H33_limit = contribution::extrapolate(h, cross.H33);
+    cross.ratio = contribution::extrapolate(h, ratio);
+    d.cross_property = cross;
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);

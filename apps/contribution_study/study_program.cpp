@@ -100,10 +100,10 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const std::string subject = cl.positional.empty() ? "this shape" : "shape " + cl.positional[0];
   cli::Options o(cl, subject);
   const std::string physics = o.text("--physics").value_or("elasticity");
-  if (physics == "conductivity")
+  if (physics == "conductivity" || physics == "both")
     return conduction_study(cl, o, out, {progress_lines(out), on_stop_signal, &stop_requested, parse_levels});
   if (physics != "elasticity")
-    throw UsageError("--physics takes 'elasticity' (the default) or 'conductivity', got '" + physics + "'");
+    throw UsageError("--physics takes 'elasticity' (the default), 'conductivity' or 'both' (cracks), got '" + physics + "'");
   const std::optional<std::string> levels_text = o.text("--M");
   if (!levels_text) throw UsageError("give the grid levels, e.g. --M 32,48,64,96,128");
   const std::vector<std::int32_t> levels = parse_levels(*levels_text);
@@ -208,6 +208,8 @@ Problem:
   --k1 K1      conductivity: the inhomogeneity's, 0 (insulator) to inf (perfect
                conductor); cracks are insulating and take none. Without --M the
                levels default to 32..112 step 8 (cracks: 128..640 step 64)
+               both (cracks): conductivity, then the elastic crack (--E0, --n0) on the
+               same levels, and the cross-property ratio H33/R33 = 2 (1 - n0^2) k0 / E0
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)

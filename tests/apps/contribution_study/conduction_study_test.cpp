@@ -52,6 +52,7 @@ TEST(ConductionStudyCommandLine, RefusesWhatDoesNotApplyAndWritesNothing) {
       {{"sphere", "--physics", "conductivity", "--k1", "2", "--E1", "3", "--M", "8,12,16"}, "--E1 does not apply"},
       {{"sphere", "--physics", "heat", "--k1", "2", "--M", "8,12,16"}, "--physics takes"},
       {{"sphere", "--E1", "2", "--k1", "3", "--M", "8,12,16"}, "--k1 does not apply"},
+      {{"sphere", "--physics", "both", "--k1", "3", "--M", "8,12,16"}, "--physics both applies to cracks"},
   };
   for (const auto& [args, message] : cases) {
     const Captured c = run_study(args, dir.path() / "out");
@@ -97,6 +98,23 @@ TEST(ConductionStudy, PennyCrackStudyExtrapolatesR33) {
   EXPECT_NEAR(R33 / testing::crack_r33(0.5, 0.5, 1), 1.0, 0.05);
   EXPECT_EQ(j["extrapolated"]["R_tensor"][0][0], 0.0);
   EXPECT_EQ(j["levels"][0]["iterations"].size(), 1u);
+}
+
+// The opening and the potential jump of one crack solve the same operator:
+// H33/R33 = 2 (1 - n0^2) k0 / E0 on every level, to the solver's tolerance.
+TEST(ConductionStudy, BothPhysicsOfACrackGiveTheCrossPropertyRatio) {
+  const testing::ScratchDir dir(testing::current_test_name());
+  const Captured c = run_study({"ellipse", "--axes", "0.5", "0.3", "--physics", "both", "--k0", "3", "--E0", "2", "--n0",
+                                "0.25", "--M", "16,24,32"},
+                               dir.path());
+  ASSERT_EQ(c.status, 0) << c.err;
+  const json x = read_json(dir.path() / "study.json")["cross_property"];
+  const double closed = 2 * (1 - 0.25 * 0.25) * 3 / 2;
+  EXPECT_DOUBLE_EQ(x["closed_form"].get<double>(), closed);
+  ASSERT_EQ(x["levels"].size(), 3u);
+  for (const json& level : x["levels"]) EXPECT_NEAR(level["ratio"].get<double>(), closed, 1e-6 * closed);
+  EXPECT_NEAR(x["ratio"].get<double>(), closed, 1e-6 * closed);
+  EXPECT_NE(c.out.find("H33/R33"), std::string::npos);
 }
 
 }  // namespace
