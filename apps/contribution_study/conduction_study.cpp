@@ -43,7 +43,7 @@ void write_files(const fs::path& dir, const ConductionDescription& d, const cont
 
 std::vector<std::int32_t> default_conduction_levels(bool crack) {
   if (crack) return {128, 192, 256, 320, 384, 448, 512, 576, 640};
-  return {32, 40, 48, 56, 64, 72, 80, 88, 96, 104, 112};
+  return {64, 72, 80, 88, 96, 104, 112};
 }
 
 int conduction_study(const cli::CommandLine& cl, cli::Options& o, std::FILE* out, const StudyHooks& hooks) {

@@ -207,7 +207,7 @@ Problem:
   --k0 K0      conductivity: the matrix conductivity (default 1)
   --k1 K1      conductivity: the inhomogeneity's, 0 (insulator) to inf (perfect
                conductor); cracks are insulating and take none. Without --M the
-               levels default to 32..112 step 8 (cracks: 128..640 step 64)
+               levels default to 64..112 step 8 (cracks: 128..640 step 64)
                both (cracks): conductivity, then the elastic crack (--E0, --n0) on the
                same levels, and the cross-property ratio H33/R33 = 2 (1 - n0^2) k0 / E0
   --threads T  threads of the solver (default: all cores)
