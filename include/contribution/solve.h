@@ -60,6 +60,7 @@ struct InhomogeneityProblem {
   // regular grid. For front ends that read coordinates from a file.
   std::vector<double> x, y, z;
   double tol = 1e-6;  // BiCGSTAB stops when the update norm is <= tol
+  bool keep_field = false;  // return the solved field of every load case at every node (result.field)
 };
 
 struct CrackProblem {
@@ -110,6 +111,14 @@ struct InhomogeneityResult {
   Box box;
   KernelSpectra spectra = KernelSpectra::octant;
   StageSeconds seconds;
+  // With keep_field: the solved field (the quantity mean_field averages) at
+  // every node of the N^3 grid, field[(((lc * 6 + c) * N + k) * N + j) * N + i]
+  // for load case lc and component c at node (i, j, k), x fastest. Both lc and
+  // c run in the standard order 11, 22, 33, 23, 13, 12 whatever the
+  // formulation (tensor shear components); zero outside the box. Inside the
+  // box but off the inhomogeneity it is the Gaussians' tail, not a field of
+  // the matrix: read it at nodes flagged 1.
+  std::vector<double> field;
 };
 
 struct CrackResult {

@@ -151,6 +151,13 @@ class InhomogeneityResult(_Result):
         the concentration tensor; contribution.effective.concentration_tensor
         turns it into one (docs/effective.md, "What mean_field is"). Entries
         below 1e-6 in magnitude are zero, as the report prints them.
+    field: with keep_field=True the solved fields, shape (6, 6, N, N, N),
+        indexed [load_case, component, i, j, k]: the quantity mean_field
+        averages (contrast times stress or strain, tensor shear), load case
+        and component BOTH in the standard order 11, 22, 33, 23, 13, 12
+        whatever the formulation; zero off the box, the Gaussians' tail at
+        box nodes outside the inhomogeneity (read it where flags == 1).
+        None otherwise.
     load_cases: six LoadCase (iterations, error, converged, breakdown).
     conv_flag: 1 if every load case converged. symmetry_flag: 1 if the
         contrast product passed the solver's symmetry test.
@@ -162,6 +169,7 @@ class InhomogeneityResult(_Result):
 
     mean_field: np.ndarray = None
     inhomogeneity: Material = None
+    field: Optional[np.ndarray] = None
 
     @property
     def mean_field_standard(self) -> np.ndarray:
@@ -245,8 +253,8 @@ def _common_fields(raw: dict, formulation: str, matrix: Material, tol: float) ->
         seconds=raw["seconds"], box=Box(*raw["box"]), M=raw["M"], h=raw["h"], matrix=matrix, tol=tol)
 
 
-def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, threads: int = 0,
-                        measure_plans: bool = True, progress: Optional[Callable] = None,
+def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, keep_field: bool = False,
+                        threads: int = 0, measure_plans: bool = True, progress: Optional[Callable] = None,
                         machine_memory_bytes: Optional[int] = None) -> InhomogeneityResult:
     """Contribution tensors H and N of one inhomogeneity in an infinite isotropic matrix.
 
@@ -260,6 +268,9 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
         E0 works; much smaller values converge worse). E1/E0 > 1 selects the
         stiffness formulation, otherwise the compliance formulation.
     tol: BiCGSTAB stops a load case when the update norm is <= tol.
+    keep_field: also return the solved fields (result.field, shape
+        (6, 6, N, N, N), [load_case, component, i, j, k], both in the
+        standard order 11, 22, 33, 23, 13, 12); 288 N^3 bytes more.
     threads: OpenMP threads, 0 for OpenMP's default.
     measure_plans: FFTW_MEASURE (True) or FFTW_ESTIMATE (False: quicker
         start, slower iterations; results then repeat bit for bit).
@@ -283,10 +294,14 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     """
     a = _flags_array(flags, 3)
     matrix, inhomogeneity, tol = Material(float(E0), float(n0)), Material(float(E1), float(n1)), float(tol)
-    raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
-                                 bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress))
+    raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, bool(keep_field),
+                                 _threads(threads), bool(measure_plans), _memory_bytes(machine_memory_bytes),
+                                 _forwarder(progress))
+    field = raw["field"]
+    if field is not None:
+        field = field.swapaxes(2, 4)  # the library's (lc, c, k, j, i) read as [lc, c, i, j, k]
     return InhomogeneityResult(**_common_fields(raw, raw["formulation"], matrix, tol), mean_field=raw["mean_field"],
-                               inhomogeneity=inhomogeneity)
+                               inhomogeneity=inhomogeneity, field=field)
 
 
 def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "exact", keep_opening: bool = False,

@@ -41,7 +41,7 @@ void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::s
 void evaluate_field(InhomogeneityOperator& op, std::span<double> x) { op.conv.apply(op.gauss_coupling, x, x); }
 
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress) {
+                                       const Progress& progress, const FieldSink& keep_field) {
   InhomogeneityOperator op(box, conv);
   const std::size_t size = box.size() * VOLUME_COMPONENTS;
   BicgstabWorkspace work(size);
@@ -66,6 +66,7 @@ InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box
     if (!report_load_case(progress, n + 1, status)) solution.conv_flag = 0;
 
     evaluate_field(op, x);
+    if (keep_field) keep_field(n, x);
     for (std::size_t node = 0; node < box.size(); ++node)
       if (box.box_flag[node] == 1)
         for (int c = 0; c < VOLUME_COMPONENTS; ++c) solution.mean_field(n, c) += x[VOLUME_COMPONENTS * node + static_cast<std::size_t>(c)];

@@ -9,6 +9,7 @@
 #include "solver/progress.h"
 
 #include <array>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -40,7 +41,11 @@ struct InhomogeneitySolution {
   std::array<SolveStatus, 6> load_cases{};
 };
 
+// Receives each load case's field at the box nodes (six components per node
+// in the solver's order, x fastest), load cases counted from 0.
+using FieldSink = std::function<void(int load_case, std::span<const double> field)>;
+
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress);
+                                       const Progress& progress, const FieldSink& keep_field = {});
 
 }  // namespace csolver
