@@ -18,6 +18,7 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--connectivity", cli::Kind::number, 1},
     {"--min-voxels", cli::Kind::number, 1},
     {"--keep-border", cli::Kind::flag, 0},
+    {"--vtk", cli::Kind::flag, 0},
     {"--threads", cli::Kind::number, 1},
     {"--plans", cli::Kind::text, 1},
     {"--resume", cli::Kind::flag, 0},
@@ -62,6 +63,7 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   // A single voxel has no extent to lay onto a grid.
   p.filter.min_voxels = o.whole("--min-voxels", 8, 2, 2000000000L);
   p.filter.keep_border = o.has("--keep-border");
+  p.vtk = o.has("--vtk");
   p.threads = static_cast<int>(o.whole("--threads", 0, 0, 4096));
   if (const std::optional<std::string> plans = o.text("--plans")) {
     if (*plans != "measure" && *plans != "estimate") throw UsageError("--plans takes 'measure' or 'estimate', got '" + *plans + "'");

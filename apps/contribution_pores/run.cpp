@@ -4,6 +4,7 @@
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
 #include "contribution_pores/pores_picture.h"
+#include "contribution_pores/pores_volume.h"
 #include "contribution_pores/stop_signal.h"
 #include "files/atomic_file.h"
 
@@ -123,8 +124,10 @@ void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, c
   write_file_atomically(o.dir / "pores.csv", pores_csv(p, results));
   write_file_atomically(o.dir / "pores.json", pores_json(o, p, results));
   write_file_atomically(o.dir / "effective.json", effective_json(o, effective));
-  write_file_atomically(o.dir / "pores.png", pores_picture(p));
-  std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png\n", o.dir.string().c_str());
+  write_file_atomically(o.dir / "pores.png", pores_picture(p, results, o.materials.E0));
+  if (o.vtk) write_file_atomically(o.dir / "pores.vti", pores_vti(o, p, results));
+  std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png%s\n", o.dir.string().c_str(),
+               o.vtk ? ", pores.vti" : "");
   const auto& nia = effective.nia.isotropic;
   const auto& mt = effective.mori_tanaka.isotropic;
   std::fprintf(out, " porosity %s; isotropic part: non-interaction E = %.6g, nu = %.6g; Mori-Tanaka E = %.6g, nu = %.6g\n",

@@ -4,6 +4,7 @@
 #include "cli/material_options.h"
 #include "cli/shape_options.h"
 #include "contribution/study.h"
+#include "contribution_study/field_files.h"
 #include "contribution_study/study_files.h"
 #include "files/atomic_file.h"
 #include "images/image_volume.h"
@@ -27,9 +28,10 @@ using cli::UsageError;
 constexpr cli::OptionRule STUDY_RULES[] = {
     {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
+    {"--fields", cli::Kind::flag, 0},
 };
 const std::set<std::string> COMMON = {"--M", "--kernel", "--threads", "--text", "-o", "--crack",
-                                      "--E0", "--n0", "--E1", "--n1", "--tol"};
+                                      "--E0", "--n0", "--E1", "--n1", "--tol", "--fields"};
 
 // Set by the first SIGINT or SIGTERM; the next iteration of the solve sees it
 // and stops. A second signal ends the program at once (its files are
@@ -104,6 +106,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const contribution::PlanarKernel kernel = parse_kernel(o.text("--kernel"));
   const int threads = static_cast<int>(o.whole("--threads", 0, 0, 1024));
   const bool crack_wanted = o.has("--crack");
+  const bool fields = o.has("--fields");
   const cli::ShapeSpec shape = cli::read_shape(cl, o, crack_wanted);
   if (!shape.crack) cli::require_inhomogeneity_modulus(m);
   if (!shape.crack && o.text("--kernel")) throw UsageError("--kernel applies to cracks only");
@@ -135,6 +138,21 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
     std::fprintf(out, "   done in %.2f s\n", s.levels.back().elapsed_seconds);
   };
 
+  // --fields: the finest level keeps its fields, written as soon as it is solved.
+  const std::int32_t finest = levels.back();
+  const auto write_fields = [&](const std::string& content) {
+    write_file_atomically(dir / "fields.vti", content);
+    std::fprintf(out, "   wrote %s\n", (dir / "fields.vti").string().c_str());
+  };
+  if (fields) {
+    observer.inhomogeneity_solved = [&](const contribution::InhomogeneityResult& r) {
+      if (r.M == finest) write_fields(inhomogeneity_fields_vti(r, cli::shape_flags(shape, r.M)));
+    };
+    observer.crack_solved = [&](const contribution::CrackResult& r) {
+      if (r.M == finest) write_fields(crack_openings_vti(r, cli::shape_flags(shape, r.M)));
+    };
+  }
+
   std::signal(SIGINT, on_stop_signal);
   std::signal(SIGTERM, on_stop_signal);
   contribution::Study result;
@@ -148,6 +166,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                          p.flags = cli::shape_flags(shape, M);
                          p.tol = m.tol;
                          p.kernel = kernel;
+                         p.keep_opening = fields && M == finest;
                          return p;
                        },
                        levels, options, observer)
@@ -159,6 +178,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                          p.nodes_per_axis = M + 1;
                          p.flags = cli::shape_flags(shape, M);
                          p.tol = m.tol;
+                         p.keep_field = fields && M == finest;
                          return p;
                        },
                        levels, options, observer);
@@ -179,6 +199,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
 std::string help_text() {
   return std::string(R"(Usage: contribution_study SHAPE [shape options] --M M1,M2,M3,... [--E0 E] [--n0 N] [--E1 E]
                           [--n1 N] [--tol T] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR]
+                          [--fields]
 
 Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
 process and extrapolates every entry of the compliance and stiffness contribution
@@ -197,6 +218,10 @@ Problem:
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)
+  --fields     also write fields.vti (VTK image data, for ParaView): the finest level's
+               solved fields at every node, field_load_1..6 (six components 11, 22, 33,
+               12, 23, 13) and flag, or a crack's opening_load_1..3 (x, y, z) and flag;
+               it costs 288 N^3 bytes in memory and about as much on disk (N = M + 1)
 
 After every level study.json is rewritten (atomically) with the levels so far, so
 a study stopped by Ctrl-C keeps them. Exit status: 0 done, 2 bad command line or

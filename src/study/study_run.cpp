@@ -56,6 +56,7 @@ Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int3
                               const StudyObserver& observer) {
   return run_levels(M, observer, Study{}, [&](std::int32_t m, Study& study) {
     const InhomogeneityResult r = solve_inhomogeneity(at_level(m), options);
+    if (observer.inhomogeneity_solved) observer.inhomogeneity_solved(r);
     study.formulation = r.formulation;
     study.shear_order = r.shear_order;
     return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
@@ -68,6 +69,7 @@ Study run_crack_study(const std::function<CrackProblem(std::int32_t M)>& at_leve
   start.crack = true;
   return run_levels(M, observer, start, [&](std::int32_t m, Study& study) {
     const CrackResult r = solve_crack(at_level(m), options);
+    if (observer.crack_solved) observer.crack_solved(r);
     study.kernel = r.kernel;
     study.shear_order = r.shear_order;
     return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
