@@ -90,7 +90,8 @@ std::string help_text() {
 Labels the pores of a 3-D image, solves each pore on its own grid, and writes
 DIR/pores.csv, DIR/pores.json (one entry per pore kept, in label order),
 DIR/effective.json (non-interaction and Mori-Tanaka estimates) and DIR/pores.png
-(the image's mid-slices, kept pores coloured, dropped ones grey).
+(projections along z, y and x with every kept pore coloured by E0 |H|, dropped ones
+grey; the size distribution; aspect ratio against E0 H33).
 
 Image:
   IMAGE              a multi-page greyscale TIFF (8 or 16 bit, one page per z slice),
@@ -105,6 +106,10 @@ Pores:
   --connectivity 26|6   voxels sharing a face, edge or corner (26, default) or a face (6)
   --min-voxels V        drop pores of fewer voxels (default 8, at least 2)
   --keep-border         keep pores touching the image border (dropped by default)
+  --vtk                 also write DIR/pores.vti (VTK image data, for ParaView): the
+                        label volume (label: kept pores' labels, 0 elsewhere) and each
+                        pore's volume, aspect_ratio, H_norm (E0 |H|) and H33 (E0 H33)
+                        on its voxels; about 20 bytes per voxel in memory and on disk
 
 Grid and materials:
   --M M                 intervals per axis of each pore's grid (default 24, at least 4)
