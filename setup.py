@@ -58,6 +58,16 @@ class CMakeBuild(build_ext):
         shutil.copyfile(built, target)
 
 
+# Without build isolation pip builds with the environment's own modules: an
+# interpreter other than Debian's (a pyenv python3) lacks them.
+for module, package in (("wheel", "python3-wheel"), ("numpy", "python3-numpy")):
+    try:
+        __import__(module)
+    except ImportError:
+        sys.exit(f"pip install: {sys.executable} cannot import {module}. Make the environment from Debian's "
+                 f"interpreter, /usr/bin/python3 -m venv --system-site-packages env, after scripts/install-deps "
+                 f"(which installs {package})")
+
 BUILD.mkdir(parents=True, exist_ok=True)
 setup(
     packages=["contribution"],
