@@ -109,7 +109,7 @@ Pores:
   --vtk                 also write DIR/pores.vti (VTK image data, for ParaView): the
                         label volume (label: kept pores' labels, 0 elsewhere) and each
                         pore's volume, aspect_ratio, H_norm (E0 |H|) and H33 (E0 H33)
-                        on its voxels; about 20 bytes per voxel in memory and on disk
+                        on its voxels; 20 bytes per voxel on disk, 60 in memory
 
 Grid and materials:
   --M M                 intervals per axis of each pore's grid (default 24, at least 4)
