@@ -63,6 +63,11 @@ TEST(PoresPicture, ProjectionsShowKeptPoresByValueSmallestInFrontAndDroppedOnesG
   EXPECT_EQ(at(projections(p, {1.0, std::nan("")}, scale).panels[0], 12, 12), UNSOLVED);
   for (const drawing::Raster& r : figure.panels)
     for (std::uint16_t c : r.cells) EXPECT_LT(c, figure.palette.size());
+  // No pore solved: the picture is still drawn, the scatter plot empty.
+  const testing::DecodedPng none = testing::decode_png(pores_picture(p, {PoreResult{}, PoreResult{}}, 1.0));
+  EXPECT_EQ(none.status, CAIRO_STATUS_SUCCESS);
+  const drawing::RasterLayout layout = drawing::layout_rasters(figure);
+  EXPECT_EQ(none.at(layout.pixel_column(0, 12), layout.pixel_row(0, xy, 12)), UNSOLVED_COLOUR);
 }
 
 // Forty balls scattered at random, each solved but one: in the picture every
