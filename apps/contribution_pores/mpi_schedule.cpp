@@ -29,6 +29,8 @@ struct TaskHeader {
   double E0, n0, E1, n1, tol;
   std::int32_t threads;  // --threads, 0 for the worker's own choice
   std::int32_t measure_plans;
+  contribution::FormulationRule formulation_rule;
+  contribution::MeanFieldEstimate mean_field_estimate;
 };
 
 // Waits for a message without spinning: Open MPI's blocking receive polls
@@ -59,7 +61,8 @@ std::vector<char> receive_bytes(const MPI_Status& status) {
 
 std::vector<char> encode_task(const PoreTask& task, const PoresOptions& o) {
   const TaskHeader header{task.index, task.label, task.M, o.materials.E0, o.materials.n0, o.materials.E1,
-                          o.materials.n1, o.materials.tol, o.threads, o.measure_plans ? 1 : 0};
+                          o.materials.n1, o.materials.tol, o.threads, o.measure_plans ? 1 : 0,
+                          o.contrast.formulation_rule, o.contrast.mean_field_estimate};
   std::vector<char> bytes(sizeof header + task.flags.size());
   std::memcpy(bytes.data(), &header, sizeof header);
   for (std::size_t n = 0; n < task.flags.size(); ++n) bytes[sizeof header + n] = static_cast<char>(task.flags[n]);
@@ -215,6 +218,7 @@ int serve_as_worker(const MpiWorld& world) {
     settings.materials.tol = header.tol;
     settings.threads = header.threads > 0 ? header.threads : automatic;
     settings.measure_plans = header.measure_plans != 0;
+    settings.contrast = {header.formulation_rule, header.mean_field_estimate};
     PoreResult result;
     if (stop_signal() != 0) {
       result.index = task.index;

@@ -1,5 +1,6 @@
 #include "contribution_pores/options.h"
 
+#include "cli/contrast_options.h"
 #include "cli/shape_options.h"
 
 #include <iterator>
@@ -28,7 +29,7 @@ constexpr cli::OptionRule PORES_RULES[] = {
 
 cli::CommandLine parse_pores_command_line(const std::vector<std::string>& args) {
   std::vector<cli::OptionRule> rules(std::begin(PORES_RULES), std::end(PORES_RULES));
-  for (auto table : {cli::image_option_rules(), cli::material_option_rules()})
+  for (auto table : {cli::image_option_rules(), cli::material_option_rules(), cli::contrast_option_rules()})
     rules.insert(rules.end(), table.begin(), table.end());
   return cli::parse_command_line(args, rules);
 }
@@ -71,12 +72,24 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   }
   p.resume = o.has("--resume");
 
-  p.materials = cli::read_materials(o);
+  p.materials = cli::read_materials(o, true);
   if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
   if (!(p.materials.E1 < p.materials.E0))
     throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
                      " is not below --E0 " + cli::format_number(p.materials.E0) +
                      " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+  // The console program's numerics by default; an exact void takes the bounded
+  // formulation, whose smoothed mean is the worst of the estimates
+  // (docs/validation.md), so it takes the coefficient mean unless told.
+  p.contrast = {contribution::FormulationRule::specified,
+                p.materials.E1 == 0 ? contribution::MeanFieldEstimate::coefficient
+                                    : contribution::MeanFieldEstimate::smoothed};
+  if (o.text("--formulation") || o.text("--mean-field")) {
+    const cli::ContrastOptions given = cli::read_contrast(o);
+    if (o.text("--formulation")) p.contrast.formulation_rule = given.formulation_rule;
+    if (o.text("--mean-field")) p.contrast.mean_field_estimate = given.mean_field_estimate;
+  }
+  cli::check_contrast(p.contrast, p.materials.E1);
 
   p.selection = cli::describe_selection(o);
   read.mask = cli::read_image(p.image_kind, p.image_file, o);
@@ -118,7 +131,11 @@ Grid and materials:
   --fill F              the pore's longest side spans F of the grid's side (default 1)
   --E0 E --n0 N         matrix (default 1, 0.3)
   --E1 E --n1 N         the pore's stand-in material (default E1 = 0.001 E0, n1 = n0);
-                        E1 must be below E0
+                        E1 must be below E0; 0 is an exact void (bounded formulation,
+                        coefficient mean: few iterations, but flat pores need fine
+                        grids, docs/pores.md)
+  --formulation F       bounded, specified (default), stiffness or compliance
+  --mean-field A        smoothed (default; coefficient for --E1 0), coefficient or corrected
   --tol T               BiCGSTAB tolerance (default 1e-6)
 
 Run:

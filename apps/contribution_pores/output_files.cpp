@@ -1,6 +1,7 @@
 #include "contribution_pores/output_files.h"
 
 #include "cli/command_line.h"
+#include "contribution/contrast.h"
 
 namespace csolver::pores {
 
@@ -174,6 +175,8 @@ std::string pores_json(const PoresOptions& o, const Population& population, cons
   top["grid"] = grid_of(o);
   top["materials"] = {{"E0", o.materials.E0}, {"n0", o.materials.n0}, {"E1", o.materials.E1}, {"n1", o.materials.n1}};
   top["tol"] = o.materials.tol;
+  top["formulation_rule"] = contribution::describe(o.contrast.formulation_rule);
+  top["mean_field_estimate"] = contribution::describe(o.contrast.mean_field_estimate);
   top["conventions"] = {
       {"centroid", "voxel coordinates (x, y, z): voxel centres at integers, x = column, y = row, z = page"},
       {"bbox", "voxel indices, half-open: begin <= index < end"},

@@ -94,6 +94,8 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
   problem.nodes_per_axis = task.M + 1;
   problem.flags = task.flags;
   problem.tol = settings.materials.tol;
+  problem.formulation_rule = settings.contrast.formulation_rule;
+  problem.mean_field_estimate = settings.contrast.mean_field_estimate;
   contribution::SolveOptions solve;
   solve.threads = settings.threads;
   solve.measure_plans = settings.measure_plans;

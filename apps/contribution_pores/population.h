@@ -30,6 +30,7 @@ struct SolveSettings {
   cli::MaterialOptions materials;
   int threads = 0;
   bool measure_plans = true;
+  cli::ContrastOptions contrast;
 };
 
 struct PoreTask {

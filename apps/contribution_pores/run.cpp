@@ -1,6 +1,7 @@
 #include "contribution_pores/run.h"
 
 #include "cli/exit_status.h"
+#include "contribution/contrast.h"
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
 #include "contribution_pores/pores_picture.h"
@@ -48,6 +49,8 @@ json run_parameters(const PoresOptions& o, const Population& p) {
           {"grid", grid},
           {"materials", {{"E0", o.materials.E0}, {"n0", o.materials.n0}, {"E1", o.materials.E1}, {"n1", o.materials.n1}}},
           {"tol", o.materials.tol},
+          {"numerics", {{"formulation_rule", contribution::describe(o.contrast.formulation_rule)},
+                        {"mean_field_estimate", contribution::describe(o.contrast.mean_field_estimate)}}},
           {"information", {{"image_file", o.image_file}, {"selection", o.selection}}}};
 }
 

@@ -87,6 +87,8 @@ std::string inhomogeneity_result_json(const ProblemSetup& setup, const contribut
   json out = common(setup, elapsed_seconds);
   out["problem"] = "inhomogeneity";
   out["formulation"] = result.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
+  out["formulation_rule"] = contribution::describe(result.formulation_rule);
+  out["mean_field_estimate"] = contribution::describe(result.mean_field_estimate);
   out["box"] = box(result.box, setup.h, false);
   out["convolution"] = contribution::describe(result.spectra);
   out["conv_flag"] = result.conv_flag;

@@ -74,7 +74,7 @@ contribution::Extrapolation entry_extrapolation(const Study& study, const Entry&
     h.push_back(level.h);
     values.push_back(entry(level.H, e));
   }
-  return contribution::extrapolate(h, values);
+  return contribution::extrapolate(h, values, study.distance_margin);
 }
 
 }  // namespace
@@ -108,9 +108,15 @@ std::string study_json(const StudyDescription& d, const Study& study, bool compl
   out["kernel"] = study.crack ? json(study.kernel == contribution::PlanarKernel::exact ? "exact" : "specified") : json(nullptr);
   out["formulation"] = study.crack ? json(nullptr)
                                    : json(study.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance");
+  out["formulation_rule"] = study.crack ? json(nullptr) : json(contribution::describe(study.formulation_rule));
+  out["mean_field_estimate"] = study.crack ? json(nullptr) : json(contribution::describe(study.mean_field_estimate));
   out["shear_order"] = shear_pairs(study.shear_order);
-  out["materials"] = {{"E0", d.E0}, {"n0", d.n0}, {"E1", d.E1}, {"n1", d.n1}};
+  // JSON has no infinity: a rigid inclusion's modulus is written "inf".
+  out["materials"] = {{"E0", d.E0}, {"n0", d.n0}, {"E1", std::isinf(d.E1) ? json("inf") : json(d.E1)}, {"n1", d.n1}};
   out["tol"] = d.tol;
+  out["distance_margin"] = study.distance_margin;
+  out["shifts"] = study.shifts;  // solves averaged per level, the shape shifted by sub-step offsets
+  out["shift_seed"] = study.shifts > 1 ? json(d.seed) : json(nullptr);
   out["complete"] = complete;
   json levels = json::array();
   for (const StudyLevel& level : study.levels) {
@@ -145,7 +151,9 @@ std::string study_text(const StudyDescription& d, const Study& study) {
   out += study.crack ? "Planar crack, kernel " + std::string(study.kernel == contribution::PlanarKernel::exact ? "exact" : "specified")
                      : "Inhomogeneity, " + std::string(study.formulation == contribution::Formulation::stiffness
                                                            ? "stiffness formulation"
-                                                           : "compliance formulation");
+                                                           : "compliance formulation") +
+                           " (rule " + contribution::describe(study.formulation_rule) + ", " +
+                           contribution::describe(study.mean_field_estimate) + " mean)";
   out += "; shear order of rows and columns 4, 5, 6: " + shear_pairs(study.shear_order) + "\n\n";
   out += "     M          h";
   for (const Entry& e : entries) out += std::string(12 - std::min<std::size_t>(12, e.name.size()), ' ') + e.name;

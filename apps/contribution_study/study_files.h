@@ -5,6 +5,7 @@
 #include "contribution/study.h"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ namespace csolver::study_tool {
 struct StudyDescription {
   std::string text;  // the shape, as contribution_input describes it
   double E0 = 1, n0 = 0.3, E1 = 1, n1 = 0.3, tol = 1e-6;
+  std::uint64_t seed = 1;  // of the shifts' offsets (Study::shifts > 1)
 };
 
 // An entry of H worth a column and a panel: (row, column), 0-based.

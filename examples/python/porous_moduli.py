@@ -3,12 +3,15 @@
 porosity, for spherical and for oblate spheroidal pores, by the Mori-Tanaka
 scheme with the pores' compliance contribution tensors solved on the grid.
 
-    PYTHONPATH=build/python /usr/bin/python3 examples/python/porous_moduli.py [--M 16] [-o porous_moduli.png]
+    PYTHONPATH=build/python /usr/bin/python3 examples/python/porous_moduli.py [--levels 16,24,32,40,48] [-o porous_moduli.png]
 
-A pore is modelled as an inhomogeneity with E1 = 1e-3 E0 (docs/effective.md,
-section 6: pores converge slowly and from above, so at modest grids the
-solved H is too large and the moduli come out somewhat low; much smaller E1
-converge worse). For pores alone Mori-Tanaka is S = S0 + phi H / (1 - phi).
+Each pore is an exact void (E1 = 0), solved by a grid-refinement study
+(contribution.study, the bounded formulation with the coefficient mean) and
+extrapolated to h = 0 with an error bar H +- H_error. For pores alone
+Mori-Tanaka is S = S0 + phi H / (1 - phi), linear in H, so the bars carry
+over: the isotropic projection's 1/K and 1/G are sums of entries of S, and E
+and nu follow from K and G monotonically; the moduli are printed and drawn
+with the ranges the bars allow.
 
 Oblate pores: spheroids with semi-axes a = 0.7 and c = 0.35 (aspect 1/2),
 either aligned (the modulus along their short axis, E3 = 1/S33) or randomly
@@ -41,23 +44,28 @@ import contribution as cs  # noqa: E402
 from contribution import effective as fx  # noqa: E402
 
 E0, NU0 = 1.0, 0.3
-PORE_E = 1e-3 * E0  # the pores' stand-in modulus
 
 
-def pore_H(flags):
-    """The pore's H in the standard order, solved with the pore's stand-in material."""
-    result = cs.solve_inhomogeneity(flags, E0, NU0, PORE_E, NU0, measure_plans=False)
-    if not result.converged:
-        raise RuntimeError(f"the pore's solve did not converge: {result.load_cases}")
-    if result.symmetry_flag != 1:
-        print("note: the pore's contrast product failed the solver's symmetry test (H is not symmetrized); "
-              "refine the grid")
-    return result, result.H_standard
+def pore_study(shape, levels):
+    """The exact void's H in the standard order with its error bar (half-widths, 6x6)."""
+    s = cs.study(shape, levels, E0=E0, n0=NU0, E1=0.0, n1=NU0, measure_plans=False)
+    if not all(level.conv_flag == 1 for level in s.levels):
+        raise RuntimeError("a level of the pore's study did not converge")
+    # The study keeps the solver's shear order; reorder to 23, 13, 12 (a permutation of rows and columns).
+    order = [0, 1, 2] + [s.shear_order.index(pair) + 3 for pair in ("23", "13", "12")]
+    return s, s.H[np.ix_(order, order)], s.H_error[np.ix_(order, order)]
 
 
-def mori_tanaka_moduli(H, porosity):
-    """Aligned pores: S = S0 + phi H/(1 - phi); returns the compliance for each porosity."""
-    return [fx.mori_tanaka_compliance((E0, NU0), [fx.CompliancePhase("pore", phi, H)]) for phi in porosity]
+def moduli_with_range(H, H_error, phi):
+    """Mori-Tanaka for aligned pores and the isotropic projection, with the ranges the bars allow.
+
+    Returns (S, moduli, (E_low, E_high), (nu_low, nu_high), (E3_low, E3_high))."""
+    phases = [fx.CompliancePhase("pore", phi, H)]
+    S = fx.mori_tanaka_compliance((E0, NU0), phases)
+    S_error = fx.compliance_error(phases, [H_error])
+    m, ranges = fx.isotropic_moduli_range(S, S_error)
+    E3 = (1 / (S[2, 2] + S_error[2, 2]), 1 / (S[2, 2] - S_error[2, 2]) if S[2, 2] > S_error[2, 2] else np.inf)
+    return S, m, ranges["E"], ranges["nu"], E3
 
 
 def closed_form_spheres(porosity):
@@ -67,36 +75,48 @@ def closed_form_spheres(porosity):
     return 9 * K * G / (3 * K + G), (3 * K - 2 * G) / (2 * (3 * K + G))
 
 
-def run(M, output):
+def run(levels, output):
     started = time.monotonic()
-    sphere, H_sphere = pore_H(cs.shapes.sphere(M, radius=0.5))
-    oblate, H_oblate = pore_H(cs.shapes.spheroid(M, axes=(0.7, 0.35)))
-    print(f"M = {M}: sphere {sphere.elapsed_seconds:.1f} s, oblate spheroid {oblate.elapsed_seconds:.1f} s "
-          f"(iterations {[c.iterations for c in sphere.load_cases]}, {[c.iterations for c in oblate.load_cases]})")
+    sphere, H_sphere, err_sphere = pore_study(cs.shapes.define("sphere", radius=0.5), levels)
+    oblate, H_oblate, err_oblate = pore_study(cs.shapes.define("spheroid", axes=(0.7, 0.35)), levels)
+    print(f"levels M = {levels}: sphere {sum(l.elapsed_seconds for l in sphere.levels):.1f} s, oblate spheroid "
+          f"{sum(l.elapsed_seconds for l in oblate.levels):.1f} s; void sphere H11 = {H_sphere[0, 0]:.4f} "
+          f"+- {err_sphere[0, 0]:.4f}")
 
     porosity = np.linspace(0, 0.5, 11)
-    sphere_moduli = [fx.isotropic_projection_of_compliance(S) for S in mori_tanaka_moduli(H_sphere, porosity)]
-    oblate_S = mori_tanaka_moduli(H_oblate, porosity)
-    random_moduli = [fx.isotropic_projection_of_compliance(S) for S in oblate_S]
-    aligned_E3 = np.array([1 / S[2, 2] for S in oblate_S])
+    spheres = [moduli_with_range(H_sphere, err_sphere, phi) for phi in porosity]
+    oblates = [moduli_with_range(H_oblate, err_oblate, phi) for phi in porosity]
     exact_E, exact_nu = closed_form_spheres(porosity)
 
-    print(" porosity  E/E0 sphere (closed form)  E/E0 oblate random  E3/E0 aligned   nu sphere (closed form)  nu oblate")
+    print(" porosity  E/E0 sphere [range] (closed form)  E/E0 oblate random  E3/E0 aligned   "
+          "nu sphere [range] (closed form)  nu oblate  closed form within the bars")
     for i, phi in enumerate(porosity):
-        print(f"   {phi:4.2f}     {sphere_moduli[i].E:.4f} ({exact_E[i]:.4f})        {random_moduli[i].E:.4f}"
-              f"           {aligned_E3[i]:.4f}       {sphere_moduli[i].nu:.4f} ({exact_nu[i]:.4f})        "
-              f"{random_moduli[i].nu:.4f}")
+        (_, ms, E_rng, nu_rng, _), (_, mo, _, _, E3_rng) = spheres[i], oblates[i]
+        slack = 1e-12  # rounding, where the range is a point (porosity 0)
+        inside = (E_rng[0] - slack <= exact_E[i] <= E_rng[1] + slack
+                  and nu_rng[0] - slack <= exact_nu[i] <= nu_rng[1] + slack)
+        E3 = 1 / oblates[i][0][2, 2]
+        print(f"   {phi:4.2f}     {ms.E:.4f} [{E_rng[0]:.4f}, {E_rng[1]:.4f}] ({exact_E[i]:.4f})   {mo.E:.4f}"
+              f"           {E3:.4f}       {ms.nu:.4f} [{nu_rng[0]:.4f}, {nu_rng[1]:.4f}] ({exact_nu[i]:.4f})   "
+              f"{mo.nu:.4f}     {'yes' if inside else 'NO'}")
 
     figure, (left, right) = plt.subplots(1, 2, figsize=(10, 4.2), constrained_layout=True)
+    label = f"spheres, solved (M = {levels[0]}...{levels[-1]}, extrapolated)"
+    E_s = np.array([m.E for _, m, _, _, _ in spheres])
+    # Clipped at zero: at porosity 0 the range is a point, up to rounding.
+    E_bars = np.maximum(np.array([[m.E - r[0], r[1] - m.E] for _, m, r, _, _ in spheres]).T, 0)
     left.plot(porosity, exact_E / E0, "k-", label="spheres, closed form")
-    left.plot(porosity, [m.E / E0 for m in sphere_moduli], "o", color="C0", label=f"spheres, solved (M = {M})")
-    left.plot(porosity, [m.E / E0 for m in random_moduli], "s-", color="C1", label="oblate 1:2, random")
-    left.plot(porosity, aligned_E3 / E0, "^--", color="C2", label="oblate 1:2, aligned: E along axis")
+    left.errorbar(porosity, E_s / E0, yerr=E_bars / E0, fmt="o", color="C0", capsize=3, label=label)
+    left.plot(porosity, [m.E / E0 for _, m, _, _, _ in oblates], "s-", color="C1", label="oblate 1:2, random")
+    left.plot(porosity, [1 / S[2, 2] / E0 for S, _, _, _, _ in oblates], "^--", color="C2",
+              label="oblate 1:2, aligned: E along axis")
     left.set(xlabel="porosity", ylabel="E / E0", title="Young's modulus (Mori-Tanaka)", ylim=(0, 1.02))
     left.legend()
+    nu_s = np.array([m.nu for _, m, _, _, _ in spheres])
+    nu_bars = np.maximum(np.array([[m.nu - r[0], r[1] - m.nu] for _, m, _, r, _ in spheres]).T, 0)
     right.plot(porosity, exact_nu, "k-", label="spheres, closed form")
-    right.plot(porosity, [m.nu for m in sphere_moduli], "o", color="C0", label=f"spheres, solved (M = {M})")
-    right.plot(porosity, [m.nu for m in random_moduli], "s-", color="C1", label="oblate 1:2, random")
+    right.errorbar(porosity, nu_s, yerr=nu_bars, fmt="o", color="C0", capsize=3, label=label)
+    right.plot(porosity, [m.nu for _, m, _, _, _ in oblates], "s-", color="C1", label="oblate 1:2, random")
     right.set(xlabel="porosity", ylabel="Poisson's ratio", title=f"Poisson's ratio (matrix nu0 = {NU0})")
     right.legend()
     for axes in (left, right):
@@ -107,10 +127,11 @@ def run(M, output):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--M", type=int, default=16, help="grid intervals per axis (default 16)")
+    parser.add_argument("--levels", default="16,24,32,40,48",
+                        help="grid levels of each pore's study, increasing, at least three (default 16,24,32,40,48)")
     parser.add_argument("-o", "--output", default="porous_moduli.png", help="the PNG to write")
     arguments = parser.parse_args()
-    run(arguments.M, arguments.output)
+    run([int(M) for M in arguments.levels.split(",")], arguments.output)
 
 
 if __name__ == "__main__":

@@ -13,6 +13,7 @@
 // columns 1-3 are 11, 22, 33; the shear order is given by `shear_order`
 // (23, 13, 12 under the compliance formulation and for cracks; 12, 13, 23
 // under the stiffness formulation), exactly as the console program reports.
+#include "contribution/contrast.h"
 #include "contribution/errors.h"
 #include "contribution/types.h"
 
@@ -60,6 +61,12 @@ struct InhomogeneityProblem {
   // regular grid. For front ends that read coordinates from a file.
   std::vector<double> x, y, z;
   double tol = 1e-6;  // BiCGSTAB stops when the update norm is <= tol
+  // contribution/contrast.h. The defaults are the console program's numerics;
+  // the study, pores and Python front ends choose by measurement. E1 may be 0
+  // (a void) or infinity (a rigid inclusion): both are solved exactly under
+  // the bounded formulation, whatever the rule.
+  FormulationRule formulation_rule = FormulationRule::specified;
+  MeanFieldEstimate mean_field_estimate = MeanFieldEstimate::smoothed;
   bool keep_field = false;  // return the solved field of every load case at every node (result.field)
 };
 
@@ -90,7 +97,9 @@ struct StageSeconds {
 };
 
 struct InhomogeneityResult {
-  Formulation formulation = Formulation::compliance;
+  Formulation formulation = Formulation::compliance;  // the one taken
+  FormulationRule formulation_rule = FormulationRule::specified;  // as asked
+  MeanFieldEstimate mean_field_estimate = MeanFieldEstimate::smoothed;
   ShearOrder shear_order = ShearOrder::yz_xz_xy;
   Tensor6 H{};  // compliance contribution tensor, per unit volume of the inhomogeneity
   Tensor6 N{};  // stiffness contribution tensor
@@ -111,8 +120,9 @@ struct InhomogeneityResult {
   Box box;
   KernelSpectra spectra = KernelSpectra::octant;
   StageSeconds seconds;
-  // With keep_field: the solved field (the quantity mean_field averages) at
-  // every node of the N^3 grid, field[(((lc * 6 + c) * N + k) * N + j) * N + i]
+  // With keep_field: the solved field at every node of the N^3 grid (the
+  // Gaussian sum of the solved coefficients, whose mean over the nodes
+  // flagged 1 is mean_field under MeanFieldEstimate::smoothed), field[(((lc * 6 + c) * N + k) * N + j) * N + i]
   // for load case lc and component c at node (i, j, k), x fastest. Both lc and
   // c run in the standard order 11, 22, 33, 23, 13, 12 whatever the
   // formulation (tensor shear components); zero outside the box. Inside the

@@ -93,8 +93,22 @@ struct Extrapolation {
   std::vector<ModelFit> models;  // first, second, free order, two-term; empty for an exact zero
 };
 
+// The floor of step 5 as a fraction of the distance the extrapolation moved
+// from the finest level: Roache's 1.25 less the extrapolation itself, for
+// sequences in their asymptotic range.
+inline constexpr double EXTRAPOLATION_MARGIN = 0.25;
+// Sequences of the coefficient mean (contribution/contrast.h) at strong
+// contrast approach the limit with an order that keeps rising under
+// refinement (about 1.1 at M = 16 to 1.6 at M = 80 on a void sphere), which
+// no fit over the levels can see: every model overshoots the limit, by 0.39
+// to 0.41 of the distance moved on void and rigid spheres from levels
+// 16...48 and 32...96, and by 0.62 on H11 of a void oblate spheroid
+// (docs/study.md). Their floor is three quarters of that distance.
+inline constexpr double RISING_ORDER_MARGIN = 0.75;
+
 // h: grid steps from the coarsest to the finest level; values: the entry at each level.
-Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double>& values);
+Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double>& values,
+                          double distance_margin = EXTRAPOLATION_MARGIN);
 
 // Every entry of a tensor computed at each level (levels[i] at step h[i]).
 struct TensorExtrapolation {
@@ -105,7 +119,8 @@ struct TensorExtrapolation {
   double dominant_order = 0;
 };
 
-TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels);
+TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels,
+                                        double distance_margin = EXTRAPOLATION_MARGIN);
 
 // ------------------------------------------------ a study through the solver --
 
@@ -122,10 +137,16 @@ struct StudyLevel {
 struct Study {
   bool crack = false;
   PlanarKernel kernel = PlanarKernel::exact;           // cracks
-  Formulation formulation = Formulation::compliance;  // inhomogeneities
+  Formulation formulation = Formulation::compliance;  // inhomogeneities: the one taken
+  FormulationRule formulation_rule = FormulationRule::specified;         // inhomogeneities: as asked
+  MeanFieldEstimate mean_field_estimate = MeanFieldEstimate::smoothed;  // inhomogeneities
   ShearOrder shear_order = ShearOrder::yz_xz_xy;
   std::vector<StudyLevel> levels;  // in the order solved: M increasing
   bool extrapolated = false;       // three levels or more
+  // The floor the extrapolation took: RISING_ORDER_MARGIN for an
+  // inhomogeneity solved with a coefficient or corrected mean.
+  double distance_margin = EXTRAPOLATION_MARGIN;
+  int shifts = 1;  // solves averaged per level (run_*_study_averaged)
   TensorExtrapolation H, N;        // every entry of H and of N extrapolated to h = 0
 };
 
@@ -138,8 +159,9 @@ void check_study_levels(const std::vector<std::int32_t>& M);
 struct StudyObserver {
   std::function<void(std::int32_t M)> level_started;
   std::function<void(const Study&)> level_finished;  // the study so far, extrapolated once it can be
-  // Each level's whole result, before level_finished: with the fields where
-  // the level's problem asked to keep them (keep_field, keep_opening).
+  // Each solve's whole result (one per level, or K with the averaged
+  // drivers), before level_finished: with the fields where its problem asked
+  // to keep them (keep_field, keep_opening).
   std::function<void(const InhomogeneityResult&)> inhomogeneity_solved;
   std::function<void(const CrackResult&)> crack_solved;
 };
@@ -152,5 +174,16 @@ Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int3
                               const StudyObserver& observer = {});
 Study run_crack_study(const std::function<CrackProblem(std::int32_t M)>& at_level, const std::vector<std::int32_t>& M,
                       const SolveOptions& options = {}, const StudyObserver& observer = {});
+
+// Each level the mean of `count` solves, at_level(M, s) for s = 0 ... count - 1
+// (a front end shifts the shape by sub-step offsets, so that the staircase
+// scatter from level to level averages out): H and N are the means, each load
+// case's iterations the largest, conv_flag the smallest, the seconds the sum.
+Study run_inhomogeneity_study_averaged(const std::function<InhomogeneityProblem(std::int32_t M, int s)>& at_level,
+                                       int count, const std::vector<std::int32_t>& M, const SolveOptions& options = {},
+                                       const StudyObserver& observer = {});
+Study run_crack_study_averaged(const std::function<CrackProblem(std::int32_t M, int s)>& at_level, int count,
+                               const std::vector<std::int32_t>& M, const SolveOptions& options = {},
+                               const StudyObserver& observer = {});
 
 }  // namespace contribution

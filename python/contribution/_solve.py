@@ -152,8 +152,10 @@ class InhomogeneityResult(_Result):
         turns it into one (docs/effective.md, "What mean_field is"). Entries
         below 1e-6 in magnitude are zero, as the report prints them.
     field: with keep_field=True the solved fields, shape (6, 6, N, N, N),
-        indexed [load_case, component, i, j, k]: the quantity mean_field
-        averages (contrast times stress or strain, tensor shear), load case
+        indexed [load_case, component, i, j, k]: the field at the nodes (the
+        Gaussian sum of the solved coefficients: contrast times stress or
+        strain, tensor shear), whose mean over the inhomogeneity is
+        mean_field under mean_field="smoothed" (the default); load case
         and component BOTH in the standard order 11, 22, 33, 23, 13, 12
         whatever the formulation; zero off the box, the Gaussians' tail at
         box nodes outside the inhomogeneity (read it where flags == 1).
@@ -169,6 +171,8 @@ class InhomogeneityResult(_Result):
 
     mean_field: np.ndarray = None
     inhomogeneity: Material = None
+    formulation_rule: str = "specified"
+    mean_field_estimate: str = "smoothed"
     field: Optional[np.ndarray] = None
 
     @property
@@ -253,9 +257,10 @@ def _common_fields(raw: dict, formulation: str, matrix: Material, tol: float) ->
         seconds=raw["seconds"], box=Box(*raw["box"]), M=raw["M"], h=raw["h"], matrix=matrix, tol=tol)
 
 
-def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, keep_field: bool = False,
-                        threads: int = 0, measure_plans: bool = True, progress: Optional[Callable] = None,
-                        machine_memory_bytes: Optional[int] = None) -> InhomogeneityResult:
+def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, threads: int = 0,
+                        measure_plans: bool = True, progress: Optional[Callable] = None,
+                        machine_memory_bytes: Optional[int] = None, formulation: str = "specified",
+                        mean_field: str = "smoothed", keep_field: bool = False) -> InhomogeneityResult:
     """Contribution tensors H and N of one inhomogeneity in an infinite isotropic matrix.
 
     flags: array of shape (N, N, N), N = M + 1 >= 2, bool or integer, indexed
@@ -264,13 +269,23 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
         inhomogeneity; other nonzero values are outside but weight the node
         in the operator, as in the console program.
     E0, n0: matrix Young's modulus and Poisson's ratio; E1, n1: the
-        inhomogeneity's. Model a pore by a small E1 (docs/effective.md: 1e-3
-        E0 works; much smaller values converge worse). E1/E0 > 1 selects the
-        stiffness formulation, otherwise the compliance formulation.
+        inhomogeneity's. E1 = 0.0 is an exact void, E1 = math.inf an exact
+        rigid inclusion (both solved under the bounded formulation).
+    formulation: "specified" (default: the console program's rule, stiffness
+        for E1/E0 > 1, compliance otherwise), "bounded" (the opposite: the
+        contrast stays bounded, few iterations at strong contrast; what
+        study() uses), "stiffness" or "compliance".
+    mean_field: "smoothed" (default, the console program's), "coefficient"
+        (the mean of the solved coefficients; what study() uses) or
+        "corrected" (docs/validation.md compares them). The defaults keep
+        the console program's numbers, which effective.concentration_tensor
+        expects.
     tol: BiCGSTAB stops a load case when the update norm is <= tol.
     keep_field: also return the solved fields (result.field, shape
         (6, 6, N, N, N), [load_case, component, i, j, k], both in the
-        standard order 11, 22, 33, 23, 13, 12); 288 N^3 bytes more.
+        standard order 11, 22, 33, 23, 13, 12; the field at the nodes, whose
+        mean over the inhomogeneity is the "smoothed" mean_field); 288 N^3
+        bytes more.
     threads: OpenMP threads, 0 for OpenMP's default.
     measure_plans: FFTW_MEASURE (True) or FFTW_ESTIMATE (False: quicker
         start, slower iterations; results then repeat bit for bit).
@@ -294,14 +309,15 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     """
     a = _flags_array(flags, 3)
     matrix, inhomogeneity, tol = Material(float(E0), float(n0)), Material(float(E1), float(n1)), float(tol)
-    raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, bool(keep_field),
-                                 _threads(threads), bool(measure_plans), _memory_bytes(machine_memory_bytes),
-                                 _forwarder(progress))
+    raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
+                                 bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
+                                 str(formulation), str(mean_field), bool(keep_field))
     field = raw["field"]
     if field is not None:
         field = field.swapaxes(2, 4)  # the library's (lc, c, k, j, i) read as [lc, c, i, j, k]
     return InhomogeneityResult(**_common_fields(raw, raw["formulation"], matrix, tol), mean_field=raw["mean_field"],
-                               inhomogeneity=inhomogeneity, field=field)
+                               inhomogeneity=inhomogeneity, formulation_rule=raw["formulation_rule"],
+                               mean_field_estimate=raw["mean_field_estimate"], field=field)
 
 
 def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "exact", keep_opening: bool = False,

@@ -33,6 +33,7 @@ matrix) raises ValueError.
 
 from __future__ import annotations
 
+import math
 from typing import NamedTuple, Optional, Sequence
 
 import numpy as np
@@ -48,7 +49,7 @@ __all__ = [
     "stress_concentration", "strain_concentration", "stress_from_strain_concentration",
     "strain_from_stress_concentration", "concentration_tensors",
     "nia_compliance", "nia_stiffness", "mori_tanaka_compliance", "mori_tanaka_stiffness",
-    "compliance_phase", "stiffness_phase",
+    "compliance_phase", "stiffness_phase", "compliance_error", "isotropic_moduli_range",
 ]
 
 
@@ -277,3 +278,71 @@ def stiffness_phase(result, weight: float, kind: Optional[str] = None) -> Stiffn
     kind = _kind_of(result, kind)
     A = concentration_tensors(result).A if kind == "inhomogeneity" else None
     return StiffnessPhase(kind, float(weight), result.N_standard, A)
+
+
+def compliance_error(phases: Sequence[CompliancePhase], H_errors: Sequence, scheme: str = "mori_tanaka") -> np.ndarray:
+    """Entrywise error of the effective compliance of pores and cracks, from their H bars.
+
+    For pores and cracks alone both schemes are linear in the H_i: S = S0 +
+    (sum w_i H_i)/c0, c0 = 1 for scheme "nia" (nia_compliance) and c0 = 1 -
+    the pores' volume fraction for "mori_tanaka" (mori_tanaka_compliance). So
+    an error bar H_i +- H_error_i (a study's H_error, in the phase's standard
+    order) gives S +- sum w_i H_error_i / c0. Inhomogeneities are refused: their
+    concentration tensor carries an error too.
+    """
+    if scheme not in ("mori_tanaka", "nia"):
+        raise ValueError(f"scheme must be 'mori_tanaka' or 'nia', found {scheme!r}")
+    if len(H_errors) != len(phases):
+        raise ValueError(f"found {len(H_errors)} error tensors for {len(phases)} phases")
+    c0 = 1.0
+    total = np.zeros((6, 6))
+    for phase, error in zip(phases, H_errors):
+        if phase.kind == "inhomogeneity":
+            raise ValueError("compliance_error takes pores and cracks; an inhomogeneity's B carries an error too")
+        error = np.asarray(error, dtype=float)
+        if error.shape != (6, 6) or np.any(error < 0) or not np.all(np.isfinite(error)):
+            raise ValueError("each H error must be a 6x6 array of finite half-widths >= 0")
+        if phase.kind == "pore" and scheme == "mori_tanaka":
+            c0 -= phase.weight
+        total += phase.weight * error
+    if c0 <= 0:
+        raise ValueError(f"the pores' volume fractions sum to {1 - c0}, expected below 1")
+    return total / c0
+
+
+def isotropic_moduli_range(S, S_error) -> tuple:
+    """The isotropic projection of a compliance S and the ranges its entrywise error allows.
+
+    1/K = S11 + S22 + S33 + 2 (S12 + S13 + S23) and 1/G = (4 ((S11 + S22 + S33)
+    - (S12 + S13 + S23)) + 3 (S44 + S55 + S66))/15 are sums of entries, so
+    their errors are the same sums of the entries' errors (off-diagonal pairs
+    counted as the formulas count them); E grows with K and with G, nu grows
+    with K and falls with G. A bar that reaches a non-positive compliance
+    leaves the modulus unbounded above (inf). Returns (IsotropicModuli, {"K": (low, high),
+    "G": ..., "E": ..., "nu": ...}).
+    """
+    S = np.asarray(S, dtype=float)
+    err = np.asarray(S_error, dtype=float)
+    m = isotropic_projection_of_compliance(S)
+    upper = err[0, 1] + err[0, 2] + err[1, 2]
+    lower = err[1, 0] + err[2, 0] + err[2, 1]
+    d_inv_K = np.trace(err[:3, :3]) + upper + lower
+    d_inv_G = (4 * (np.trace(err[:3, :3]) + 0.5 * (upper + lower)) + 3 * np.trace(err[3:, 3:])) / 15
+    # A bar reaching a non-positive compliance leaves the modulus unbounded above.
+    K = (1 / (1 / m.K + d_inv_K), 1 / (1 / m.K - d_inv_K) if 1 / m.K > d_inv_K else math.inf)
+    G = (1 / (1 / m.G + d_inv_G), 1 / (1 / m.G - d_inv_G) if 1 / m.G > d_inv_G else math.inf)
+
+    def young(k, g):  # 9kg/(3k + g), with its limits
+        if math.isinf(k) or math.isinf(g):
+            return math.inf if math.isinf(k) and math.isinf(g) else (3 * g if math.isinf(k) else 9 * k)
+        return 9 * k * g / (3 * k + g)
+
+    def poisson(k, g):  # (3k - 2g)/(2(3k + g)), with its limits
+        if math.isinf(k):
+            return 0.5 if not math.isinf(g) else math.nan
+        if math.isinf(g):
+            return -1.0
+        return (3 * k - 2 * g) / (2 * (3 * k + g))
+
+    return m, {"K": K, "G": G, "E": (young(K[0], G[0]), young(K[1], G[1])),
+               "nu": (poisson(K[0], G[1]), poisson(K[1], G[0]))}

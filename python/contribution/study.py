@@ -47,6 +47,8 @@ class StudyResult:
     H_order: the convergence order estimated per entry (NaN without a trend);
     order: that of the largest diagonal entry of H.
     formulation: "stiffness", "compliance" or "crack".
+    formulation_rule, mean_field_estimate: the contrast options taken (None
+        for a crack).
     """
 
     levels: List[StudyLevel]
@@ -58,12 +60,15 @@ class StudyResult:
     order: float
     formulation: str
     shear_order: tuple
+    formulation_rule: Optional[str] = None
+    mean_field_estimate: Optional[str] = None
 
 
 def study(shape, levels, E0: float = 1.0, n0: float = 0.3, E1: Optional[float] = None, n1: Optional[float] = None,
           tol: float = 1e-6, kernel: str = "exact", threads: int = 0, measure_plans: bool = True,
           progress: Optional[Callable] = None, on_level: Optional[Callable] = None,
-          machine_memory_bytes: Optional[int] = None) -> StudyResult:
+          machine_memory_bytes: Optional[int] = None, formulation: str = "bounded",
+          mean_field: str = "coefficient") -> StudyResult:
     """Solves `shape` at every M of `levels` and extrapolates H and N to h = 0.
 
     shape: a function M -> flags (a 3-D array (N, N, N) for an inhomogeneity,
@@ -77,6 +82,9 @@ def study(shape, levels, E0: float = 1.0, n0: float = 0.3, E1: Optional[float] =
         cracks. threads, measure_plans, progress, machine_memory_bytes: as
         solve_inhomogeneity; progress events come from every level's solve.
     on_level: called with M after each level is solved.
+    formulation, mean_field: as solve_inhomogeneity, but by default the
+        measured choice of contribution_study: "bounded" and "coefficient"
+        (docs/validation.md). E1 = 0.0 (void) and math.inf (rigid) are exact.
 
     Ctrl-C raises KeyboardInterrupt within one iteration. Bad levels or
     arguments raise ValueError.
@@ -97,10 +105,11 @@ def study(shape, levels, E0: float = 1.0, n0: float = 0.3, E1: Optional[float] =
     raw = _c.run_study(lambda M: _flags_array(at_level(M), rank), levels, crack, E0, n0,
                        E0 if E1 is None else E1, n0 if n1 is None else n1, tol, kernel == "exact",
                        _threads(threads), measure_plans, _memory_bytes(machine_memory_bytes),
-                       _forwarder(progress), on_level)
+                       _forwarder(progress), on_level, str(formulation), str(mean_field))
     return StudyResult(
         levels=[StudyLevel(l["M"], l["h"], l["H"], l["N"], [LoadCase(*c) for c in l["load_cases"]], l["conv_flag"],
                            l["elapsed_seconds"]) for l in raw["levels"]],
         H=raw["H"]["value"], H_error=raw["H"]["error"], N=raw["N"]["value"], N_error=raw["N"]["error"],
         H_order=raw["H"]["order"], order=raw["H"]["dominant_order"], formulation=raw["formulation"],
-        shear_order=_SHEAR_PAIRS[raw["shear_order"]])
+        shear_order=_SHEAR_PAIRS[raw["shear_order"]], formulation_rule=raw["formulation_rule"],
+        mean_field_estimate=raw["mean_field_estimate"])

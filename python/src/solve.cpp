@@ -175,15 +175,30 @@ py::array_t<double> owned_array(std::vector<double>&& values, std::vector<py::ss
   return py::array_t<double>(shape, owned->data(), free_when_done);
 }
 
+contribution::FormulationRule formulation_rule(const std::string& name) {
+  const auto rule = contribution::parse_formulation_rule(name);
+  if (!rule) throw py::value_error("formulation must be 'bounded', 'specified', 'stiffness' or 'compliance', found '" + name + "'");
+  return *rule;
+}
+
+contribution::MeanFieldEstimate mean_field_estimate(const std::string& name) {
+  const auto estimate = contribution::parse_mean_field_estimate(name);
+  if (!estimate) throw py::value_error("mean_field must be 'coefficient', 'smoothed' or 'corrected', found '" + name + "'");
+  return *estimate;
+}
+
 py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, double n0, double E1, double n1,
-                             double tol, bool keep_field, int threads, bool measure_plans, std::size_t memory_bytes,
-                             const py::object& forward) {
+                             double tol, int threads, bool measure_plans, std::size_t memory_bytes,
+                             const py::object& forward, const std::string& formulation, const std::string& mean_field,
+                             bool keep_field) {
   contribution::InhomogeneityProblem problem;
   problem.matrix = {E0, n0};
   problem.inhomogeneity = {E1, n1};
   problem.nodes_per_axis = static_cast<std::int32_t>(flags.shape(0));
   problem.flags = flags_x_fastest(flags, 3);
   problem.tol = tol;
+  problem.formulation_rule = formulation_rule(formulation);
+  problem.mean_field_estimate = mean_field_estimate(mean_field);
   problem.keep_field = keep_field;
   Interruption interruption;
   contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
@@ -193,6 +208,8 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
 
   py::dict d;
   d["formulation"] = r.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
+  d["formulation_rule"] = contribution::describe(r.formulation_rule);
+  d["mean_field_estimate"] = contribution::describe(r.mean_field_estimate);
   d["shear_order"] = r.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
   d["H"] = to_numpy(r.H);
   d["N"] = to_numpy(r.N);
@@ -250,7 +267,10 @@ py::dict extrapolation_dict(const contribution::TensorExtrapolation& e) {
 // without it. `on_level(levels_so_far)` reports each finished level.
 py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>& levels, bool crack, double E0,
                    double n0, double E1, double n1, double tol, bool exact_kernel, int threads, bool measure_plans,
-                   std::size_t memory_bytes, const py::object& forward, const py::object& on_level) {
+                   std::size_t memory_bytes, const py::object& forward, const py::object& on_level,
+                   const std::string& formulation, const std::string& mean_field) {
+  const contribution::FormulationRule rule = formulation_rule(formulation);
+  const contribution::MeanFieldEstimate estimate = mean_field_estimate(mean_field);
   Interruption interruption;
   contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
   options.progress = progress_into_python(&forward, &interruption);
@@ -292,6 +312,8 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
               p.nodes_per_axis = M + 1;
               p.flags = flags_at(M);
               p.tol = tol;
+              p.formulation_rule = rule;
+              p.mean_field_estimate = estimate;
               return p;
             },
             levels, options, observer);
@@ -315,6 +337,8 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
   py::dict d;
   d["levels"] = level_list;
   d["formulation"] = crack ? "crack" : study.formulation == contribution::Formulation::stiffness ? "stiffness" : "compliance";
+  d["formulation_rule"] = crack ? py::object(py::none()) : py::object(py::str(contribution::describe(study.formulation_rule)));
+  d["mean_field_estimate"] = crack ? py::object(py::none()) : py::object(py::str(contribution::describe(study.mean_field_estimate)));
   d["shear_order"] = study.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
   d["H"] = extrapolation_dict(study.H);
   d["N"] = extrapolation_dict(study.N);
@@ -326,10 +350,11 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
 void bind_solve(py::module_& m) {
   m.def("run_study", &run_study, py::arg("at_level"), py::arg("levels"), py::arg("crack"), py::arg("E0"),
         py::arg("n0"), py::arg("E1"), py::arg("n1"), py::arg("tol"), py::arg("exact_kernel"), py::arg("threads"),
-        py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"), py::arg("on_level"));
+        py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"), py::arg("on_level"),
+        py::arg("formulation"), py::arg("mean_field"));
   m.def("solve_inhomogeneity", &solve_inhomogeneity, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("E1"),
-        py::arg("n1"), py::arg("tol"), py::arg("keep_field"), py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"),
-        py::arg("forward"));
+        py::arg("n1"), py::arg("tol"), py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"),
+        py::arg("forward"), py::arg("formulation"), py::arg("mean_field"), py::arg("keep_field"));
   m.def("solve_crack", &solve_crack, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("tol"),
         py::arg("exact_kernel"), py::arg("keep_opening"), py::arg("threads"), py::arg("measure_plans"),
         py::arg("memory_bytes"), py::arg("forward"));

@@ -128,3 +128,31 @@ def test_bad_input_raises_value_error(call, message):
     with pytest.raises(ValueError) as caught:
         call()
     assert message in str(caught.value)
+
+
+def test_moduli_ranges_from_error_bars():
+    """Pores' H bars through Mori-Tanaka: a zero bar gives a point, a bar gives
+    a range around the moduli that moves the right way with each entry."""
+    K0, G0 = 1 / (3 * (1 - 2 * 0.3)), 1 / (2 * 1.3)
+    H = np.zeros((6, 6))
+    H[:3, :3] = 0.3 / K0 / 9  # an isotropic pore-like H: 1/K rises by 0.3/K0 per unit weight
+    H[:3, :3] += np.eye(3) * 0.5 / G0 / 3 - 0.5 / G0 / 9
+    H[3:, 3:] = np.eye(3) * 0.5 / G0
+    phases = [fx.CompliancePhase("pore", 0.2, H)]
+    S = fx.mori_tanaka_compliance((1.0, 0.3), phases)
+    m, point = fx.isotropic_moduli_range(S, fx.compliance_error(phases, [np.zeros((6, 6))]))
+    for name in ("K", "G", "E", "nu"):
+        assert point[name][0] == pytest.approx(getattr(m, name), rel=1e-12)
+        assert point[name][1] == pytest.approx(getattr(m, name), rel=1e-12)
+    error = 0.05 * np.abs(H)
+    S_error = fx.compliance_error(phases, [error])
+    np.testing.assert_allclose(S_error, 0.2 * error / 0.8)
+    np.testing.assert_allclose(fx.compliance_error(phases, [error], scheme="nia"), 0.2 * error)
+    m, ranges = fx.isotropic_moduli_range(S, S_error)
+    for name in ("K", "G", "E", "nu"):
+        low, high = ranges[name]
+        assert low < getattr(m, name) < high, name
+    # The ends are the moduli of the compliances at the ends of the bars (isotropic S: exact).
+    assert 1 / ranges["K"][0] == pytest.approx(1 / m.K + S_error[:3, :3].sum(), rel=1e-12)
+    with pytest.raises(ValueError, match="inhomogeneity"):
+        fx.compliance_error([fx.CompliancePhase("inhomogeneity", 0.1, H, np.eye(6))], [error])

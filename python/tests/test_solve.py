@@ -1,6 +1,7 @@
 """solve_inhomogeneity and solve_crack: the console program's numbers, the
 grid's index convention, repeatability, errors, progress and interruption."""
 
+import math
 import os
 import signal
 import threading
@@ -241,3 +242,23 @@ def test_solves_from_two_threads_agree_with_one_at_a_time():
     for t in threads:
         t.join()
     assert all(np.array_equal(r, reference) for r in results)
+
+
+@pytest.mark.parametrize("limit, near", [(0.0, 1e-9), (math.inf, 1e9)])
+def test_void_and_rigid_inclusions_are_exact_limits(limit, near):
+    flags = cs.shapes.sphere(10, radius=0.5)
+    exact = cs.solve_inhomogeneity(flags, 1, 0.3, limit, 0.3, measure_plans=False, mean_field="coefficient")
+    close = cs.solve_inhomogeneity(flags, 1, 0.3, near, 0.3, measure_plans=False, formulation="bounded",
+                                   mean_field="coefficient")
+    assert exact.formulation == ("stiffness" if limit == 0 else "compliance")
+    assert exact.formulation_rule == "specified" and exact.mean_field_estimate == "coefficient"
+    assert np.all(np.isfinite(exact.H))
+    np.testing.assert_allclose(exact.H, close.H, rtol=0, atol=1e-6 * abs(exact.H[0, 0]))
+    assert max(c.iterations for c in exact.load_cases) <= 12
+
+
+def test_unknown_contrast_options_raise_value_error():
+    with pytest.raises(ValueError, match="formulation must be"):
+        cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, formulation="dual")
+    with pytest.raises(ValueError, match="mean_field must be"):
+        cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, mean_field="average")

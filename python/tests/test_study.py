@@ -33,7 +33,10 @@ def test_study_equals_the_program_and_its_bars_hold_eshelby(tmp_path):
     for level, ref_level in zip(s.levels, ref["levels"]):
         np.testing.assert_allclose(level.H, ref_level["H_tensor"], rtol=0, atol=1e-12 * np.abs(level.H).max())
     np.testing.assert_allclose(s.H_error, ref["extrapolated"]["H_error"], rtol=1e-9, atol=1e-12)
-    assert s.formulation == "stiffness" and s.shear_order == ("12", "13", "23")
+    # The measured default: the bounded formulation (compliance for a stiff sphere), coefficient mean.
+    assert s.formulation == "compliance" and s.shear_order == ("23", "13", "12")
+    assert s.formulation_rule == ref["formulation_rule"] == "bounded"
+    assert s.mean_field_estimate == ref["mean_field_estimate"] == "coefficient"
     H11, H12, H44 = eshelby_sphere(10)
     for (r, c), truth in [((0, 0), H11), ((0, 1), H12), ((3, 3), H44)]:
         assert abs(s.H[r, c] - truth) <= s.H_error[r, c], (r, c, s.H[r, c], s.H_error[r, c], truth)

@@ -91,7 +91,7 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   InhomogeneityRun run;
   run.bounds = inhomogeneity_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, false);
-  setup.formulation = choose_formulation(setup.E1, setup.E0);
+  setup.formulation = choose_formulation(setup.formulation_rule, setup.E1, setup.E0);
   const std::int32_t N = nodes.N;
   const std::size_t kept = options.keep_field ? field_bytes(N) : 0;
   check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads) + kept, options,

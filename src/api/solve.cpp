@@ -58,7 +58,7 @@ ProblemSetup make_setup(const Material& matrix, const Material& inhomogeneity, s
   require(csolver::young_modulus_problem("E0", matrix.E));
   require(csolver::poisson_ratio_problem("n0", matrix.nu));
   if (!crack) {
-    require(csolver::young_modulus_problem("E1", inhomogeneity.E, true));
+    require(csolver::inhomogeneity_modulus_problem(inhomogeneity.E));
     require(csolver::poisson_ratio_problem("n1", inhomogeneity.nu));
   }
   require(csolver::tolerance_problem(tol));
@@ -138,7 +138,9 @@ InhomogeneityResult solve_inhomogeneity(InhomogeneityProblem problem, const Solv
   const std::int32_t N = problem.nodes_per_axis;
   const std::size_t nodes = check_grid(N, 3, LARGEST_VOLUME_N, problem.flags.size());
   check_coordinates({&problem.x, &problem.y, &problem.z}, nodes);
-  const ProblemSetup setup = make_setup(problem.matrix, problem.inhomogeneity, N, problem.tol, false);
+  ProblemSetup setup = make_setup(problem.matrix, problem.inhomogeneity, N, problem.tol, false);
+  setup.formulation_rule = problem.formulation_rule;
+  setup.mean_field = problem.mean_field_estimate;
 
   NodeTable table(N, N, setup.h, false);
   table.node_flag = std::move(problem.flags);
@@ -151,6 +153,8 @@ InhomogeneityResult solve_inhomogeneity(InhomogeneityProblem problem, const Solv
 
   InhomogeneityResult result;
   result.formulation = run.setup.formulation;
+  result.formulation_rule = problem.formulation_rule;
+  result.mean_field_estimate = problem.mean_field_estimate;
   result.shear_order =
       run.setup.formulation == Formulation::stiffness ? ShearOrder::xy_xz_yz : ShearOrder::yz_xz_xy;
   result.H = to_array<6, 6>(run.tensors.H_tensor);

@@ -10,6 +10,10 @@ namespace csolver {
 // modulus, which the message for the inhomogeneity's modulus suggests.
 std::string young_modulus_problem(const char* name, double E, bool inhomogeneity = false);
 
+// The inhomogeneity's modulus in the library: >= 0 or infinity (0 is a void,
+// infinity a rigid inclusion).
+std::string inhomogeneity_modulus_problem(double E1);
+
 // Poisson's ratio strictly inside (-1, 0.5): at 0.5 the Lame constant is infinite.
 std::string poisson_ratio_problem(const char* name, double nu);
 

@@ -1,6 +1,10 @@
 #include "model/problem_setup.h"
 
+#include "contribution/errors.h"
+
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace csolver {
 
@@ -31,11 +35,42 @@ void axis_bounds(double lo, double hi, double h, std::int32_t N, std::int32_t& o
   offset = static_cast<std::int32_t>((lo + EPS1) / h);
   extent = N - static_cast<std::int32_t>((EPS1 - hi) / h) - offset;
 }
+
+// A void has no finite compliance, a rigid inclusion no finite stiffness:
+// the infinite side is marked infinite, the finite side is exact.
+void take_limit(ProblemSetup& s) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const Matrix6 infinite = Matrix6::Constant(inf);
+  if (s.E1 == 0) {
+    s.G1 = 0, s.lambda1 = 0;
+    s.C1 = Matrix6::Zero();
+    s.dC = -s.C0;
+    s.S1 = s.dS = infinite;
+    s.dS_vol = s.dS_shear = inf;
+    s.dC_vol = -s.lambda0;
+    s.dC_shear = -2 * s.G0;
+  } else {
+    s.G1 = s.lambda1 = inf;
+    s.S1 = Matrix6::Zero();
+    s.dS = -s.S0;
+    s.C1 = s.dC = infinite;
+    s.dC_vol = s.dC_shear = inf;
+    s.dS_vol = s.lambda0 / (2 * s.G0 * (2 * s.G0 + 3 * s.lambda0));
+    s.dS_shear = -1 / (2 * s.G0);
+  }
+}
 }  // namespace
 
 void derive_constants(ProblemSetup& s) {
   s.c_nu = 1.0 / (2.0 * (1.0 - s.n0));
   s.G0 = s.E0 / (2.0 * (1.0 + s.n0));
+  if (!s.is_crack() && (s.E1 == 0 || std::isinf(s.E1))) {
+    s.lambda0 = s.n0 * s.E0 / ((1.0 + s.n0) * (1.0 - s.n0 - s.n0));
+    s.C0 = isotropic_stiffness(s.lambda0, s.G0);
+    s.S0 = inverse6(s.C0);
+    take_limit(s);
+    return;
+  }
   s.G1 = s.E1 / (2.0 * (1.0 + s.n1));
   s.lambda0 = s.n0 * s.E0 / ((1.0 + s.n0) * (1.0 - s.n0 - s.n0));
   s.lambda1 = s.n1 * s.E1 / ((1.0 + s.n1) * (1.0 - s.n1 - s.n1));
@@ -96,6 +131,28 @@ BoxBounds crack_bounds(const NodeTable& nodes, double h) {
 Formulation choose_formulation(double E1, double E0) {
   // A quotient that is not a number fails the comparison: compliance.
   return E1 / E0 > 1 ? Formulation::stiffness : Formulation::compliance;
+}
+
+Formulation choose_formulation(contribution::FormulationRule rule, double E1, double E0) {
+  using contribution::FormulationRule;
+  const bool limit = E1 == 0 || std::isinf(E1);
+  const Formulation specified = choose_formulation(E1, E0);
+  const Formulation bounded = specified == Formulation::stiffness ? Formulation::compliance : Formulation::stiffness;
+  switch (rule) {
+    case FormulationRule::specified: return limit ? bounded : specified;
+    case FormulationRule::bounded: return bounded;
+    case FormulationRule::stiffness:
+      if (std::isinf(E1))
+        throw contribution::InvalidProblem(
+            "a rigid inclusion (E1 = inf) has an infinite stiffness contrast: use the bounded or compliance formulation");
+      return Formulation::stiffness;
+    case FormulationRule::compliance:
+      if (E1 == 0)
+        throw contribution::InvalidProblem(
+            "a void (E1 = 0) has an infinite compliance contrast: use the bounded or stiffness formulation");
+      return Formulation::compliance;
+  }
+  return specified;
 }
 
 Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds& bounds) {

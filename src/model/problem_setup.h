@@ -1,6 +1,7 @@
 #pragma once
 // The run-wide records of the problem: input values and derived elastic
 // constants, the full node table and the bounding box of the flagged nodes.
+#include "contribution/contrast.h"
 #include "contribution/types.h"
 #include "numlib/matrix6.h"
 
@@ -39,11 +40,15 @@ struct ProblemSetup {
   Matrix6 C0 = Matrix6::Zero(), C1 = Matrix6::Zero(), S0 = Matrix6::Zero(), S1 = Matrix6::Zero();
   Matrix6 dC = Matrix6::Zero(), dS = Matrix6::Zero();
   Formulation formulation = Formulation::compliance;
+  contribution::FormulationRule formulation_rule = contribution::FormulationRule::specified;
+  contribution::MeanFieldEstimate mean_field = contribution::MeanFieldEstimate::smoothed;
 
   bool is_crack() const { return problem_type == 0; }
 };
 
 // Fills every derived constant and matrix of `setup` from E0, n0, E1, n1.
+// E1 = 0 (void) and E1 = infinity (rigid) take the limits: the contrast that
+// stays finite is exact (dC = -C0, dS = -S0), the other one is infinite.
 void derive_constants(ProblemSetup& setup);
 
 // 2/M evaluated in single precision and widened, as the grid was laid out.
@@ -108,7 +113,11 @@ struct Box {
   std::size_t size() const { return bounds.size(); }
 };
 
+// The console program's rule: stiffness for E1/E0 > 1.
 Formulation choose_formulation(double E1, double E0);
+// The formulation `rule` takes; E1 = 0 and E1 = infinity take the bounded one.
+// A fixed formulation whose contrast is infinite throws InvalidProblem.
+Formulation choose_formulation(contribution::FormulationRule rule, double E1, double E0);
 
 // Copies the box out of the node table and fills the contrast per node.
 Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds& bounds);

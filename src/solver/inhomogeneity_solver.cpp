@@ -2,6 +2,8 @@
 
 #include "kernels/volume_kernel.h"
 
+#include <algorithm>
+
 namespace csolver {
 
 namespace {
@@ -40,6 +42,32 @@ void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::s
 
 void evaluate_field(InhomogeneityOperator& op, std::span<double> x) { op.conv.apply(op.gauss_coupling, x, x); }
 
+Matrix6 corrected_mean(const Matrix6& m, double a) {
+  const Matrix6 I = Matrix6::Identity();
+  return inverse6(I - (I - inverse6(m)) / a);
+}
+
+namespace {
+// The mean over the flagged nodes of the Gaussian sum of the flagged nodes.
+double flagged_fraction(InhomogeneityOperator& op, std::vector<double>& x, double flagged) {
+  const Box& box = op.box;
+  std::fill(x.begin(), x.end(), 0.0);
+  for (std::size_t node = 0; node < box.size(); ++node)
+    if (box.box_flag[node] == 1) x[VOLUME_COMPONENTS * node] = 1;
+  evaluate_field(op, x);
+  double sum = 0;
+  for (std::size_t node = 0; node < box.size(); ++node)
+    if (box.box_flag[node] == 1) sum += x[VOLUME_COMPONENTS * node];
+  return sum / flagged;
+}
+
+void add_flagged(const Box& box, std::span<const double> x, int load_case, Matrix6& sum) {
+  for (std::size_t node = 0; node < box.size(); ++node)
+    if (box.box_flag[node] == 1)
+      for (int c = 0; c < VOLUME_COMPONENTS; ++c) sum(load_case, c) += x[VOLUME_COMPONENTS * node + static_cast<std::size_t>(c)];
+}
+}  // namespace
+
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
                                        const Progress& progress, const FieldSink& keep_field) {
   InhomogeneityOperator op(box, conv);
@@ -65,13 +93,22 @@ InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box
     solution.load_cases[static_cast<std::size_t>(n)] = status;
     if (!report_load_case(progress, n + 1, status)) solution.conv_flag = 0;
 
+    add_flagged(box, x, n, solution.coefficient_mean);
     evaluate_field(op, x);
     if (keep_field) keep_field(n, x);
-    for (std::size_t node = 0; node < box.size(); ++node)
-      if (box.box_flag[node] == 1)
-        for (int c = 0; c < VOLUME_COMPONENTS; ++c) solution.mean_field(n, c) += x[VOLUME_COMPONENTS * node + static_cast<std::size_t>(c)];
+    add_flagged(box, x, n, solution.smoothed_mean);
   }
-  solution.mean_field /= flagged;
+  solution.smoothed_mean /= flagged;
+  solution.coefficient_mean /= flagged;
+  using contribution::MeanFieldEstimate;
+  switch (setup.mean_field) {
+    case MeanFieldEstimate::smoothed: solution.mean_field = solution.smoothed_mean; break;
+    case MeanFieldEstimate::coefficient: solution.mean_field = solution.coefficient_mean; break;
+    case MeanFieldEstimate::corrected:
+      solution.flagged_fraction = flagged_fraction(op, x, flagged);
+      solution.mean_field = corrected_mean(solution.coefficient_mean, solution.flagged_fraction);
+      break;
+  }
   return solution;
 }
 

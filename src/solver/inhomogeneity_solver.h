@@ -35,14 +35,25 @@ void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::s
 // field at the nodes from the coefficients.
 void evaluate_field(InhomogeneityOperator& op, std::span<double> x);
 
+// Rows: load case, columns: component.
 struct InhomogeneitySolution {
-  Matrix6 mean_field = Matrix6::Zero();  // (load case, component), means over the nodes flagged 1
+  Matrix6 mean_field = Matrix6::Zero();  // the estimate the setup asks for
+  Matrix6 smoothed_mean = Matrix6::Zero();     // of the evaluated field over the nodes flagged 1
+  Matrix6 coefficient_mean = Matrix6::Zero();  // of the solved coefficients over the nodes flagged 1
+  // The mean over the flagged nodes of the Gaussian sum of the flagged nodes:
+  // the part of that sum's mass that falls on flagged nodes, < 1.
+  double flagged_fraction = 1;
   int conv_flag = 1;
   std::array<SolveStatus, 6> load_cases{};
 };
 
-// Receives each load case's field at the box nodes (six components per node
-// in the solver's order, x fastest), load cases counted from 0.
+// The coefficient mean with the interaction rescaled by 1 / a:
+// (I - (I - m^-1) / a)^-1 (contribution/contrast.h, `corrected`).
+Matrix6 corrected_mean(const Matrix6& coefficient_mean, double flagged_fraction);
+
+// Receives each load case's field at the box nodes (the Gaussian sum of the
+// coefficients, six components per node in the solver's order, x fastest),
+// load cases counted from 0.
 using FieldSink = std::function<void(int load_case, std::span<const double> field)>;
 
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,

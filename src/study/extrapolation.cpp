@@ -20,7 +20,6 @@ constexpr double ORDER_GRID_STEP = 0.01;
 constexpr double PLAUSIBILITY_LEVEL = 0.99;  // a model is dropped only when the F-test rejects it at 1 %
 constexpr double COVERAGE = 0.95;            // the noise band of each model
 constexpr double KAPPA_CAP_DOF = 2;          // kappa is at most the t quantile of two degrees of freedom
-constexpr double EXTRAPOLATION_MARGIN = 0.25;  // Roache's factor 1.25 less the extrapolation itself
 constexpr double UNCONFIRMED_ORDER_MARGIN = 2;  // his factor 3 where the order is not confirmed
 // Rounding: results of the program agree to about 1e-15 between mathematically equal entries.
 constexpr double ROUNDING_UNITS = 64;
@@ -167,7 +166,7 @@ double evaluate(const ModelFit& fit, double h) {
   return value;
 }
 
-Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double>& values) {
+Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double>& values, double distance_margin) {
   check_levels(h, values);
   Extrapolation result;
   const std::size_t L = h.size();
@@ -232,12 +231,13 @@ Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double
     result.models.push_back(c.fit);
   }
   result.value = 0.5 * (lo + hi);
-  const double margin = result.order_at_bound ? UNCONFIRMED_ORDER_MARGIN : EXTRAPOLATION_MARGIN;
+  const double margin = result.order_at_bound ? std::max(UNCONFIRMED_ORDER_MARGIN, distance_margin) : distance_margin;
   result.error = std::max({0.5 * (hi - lo), margin * std::abs(values.back() - result.value), rounding});
   return result;
 }
 
-TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels) {
+TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels,
+                                        double distance_margin) {
   if (h.size() != levels.size())
     throw std::invalid_argument("extrapolate_tensors: " + std::to_string(h.size()) + " grid steps but " +
                                 std::to_string(levels.size()) + " tensors");
@@ -250,7 +250,7 @@ TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std:
       for (std::size_t l = 0; l < levels.size(); ++l) values[l] = levels[l][i][j];
       Extrapolation e;
       try {
-        e = extrapolate(h, values);
+        e = extrapolate(h, values, distance_margin);
       } catch (const std::invalid_argument& error) {
         throw std::invalid_argument("entry (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + "): " + error.what());
       }

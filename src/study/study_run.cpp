@@ -1,6 +1,7 @@
 // Solving a shape on a list of grids and extrapolating its tensors.
 #include "contribution/study.h"
 
+#include <algorithm>
 #include <string>
 
 namespace contribution {
@@ -19,8 +20,8 @@ void extrapolate_levels(Study& study) {
     H.push_back(level.H);
     N.push_back(level.N);
   }
-  study.H = extrapolate_tensors(h, H);
-  study.N = extrapolate_tensors(h, N);
+  study.H = extrapolate_tensors(h, H, study.distance_margin);
+  study.N = extrapolate_tensors(h, N, study.distance_margin);
 }
 
 // The shared loop: `solve` solves one level into a StudyLevel and sets the
@@ -51,29 +52,89 @@ void check_study_levels(const std::vector<std::int32_t>& M) {
   }
 }
 
+namespace {
+
+// The mean of the solves of one level.
+void add_solve(StudyLevel& level, const StudyLevel& solve, int count) {
+  for (std::size_t r = 0; r < 6; ++r)
+    for (std::size_t c = 0; c < 6; ++c) {
+      level.H[r][c] += solve.H[r][c] / count;
+      level.N[r][c] += solve.N[r][c] / count;
+    }
+  if (level.load_cases.empty()) level.load_cases = solve.load_cases;
+  for (std::size_t lc = 0; lc < level.load_cases.size(); ++lc) {
+    LoadCaseStatus& kept = level.load_cases[lc];
+    const LoadCaseStatus& s = solve.load_cases[lc];
+    kept.iterations = std::max(kept.iterations, s.iterations);
+    kept.error = std::max(kept.error, s.error);
+    kept.converged = kept.converged && s.converged;
+  }
+  level.conv_flag = std::min(level.conv_flag, solve.conv_flag);
+  level.elapsed_seconds += solve.elapsed_seconds;
+}
+
+void check_count(int count) {
+  if (count < 1) throw InvalidProblem("found " + std::to_string(count) + " solves per level, expected at least 1");
+}
+
+}  // namespace
+
+Study run_inhomogeneity_study_averaged(const std::function<InhomogeneityProblem(std::int32_t M, int s)>& at_level,
+                                       int count, const std::vector<std::int32_t>& M, const SolveOptions& options,
+                                       const StudyObserver& observer) {
+  check_count(count);
+  Study start;
+  start.shifts = count;
+  return run_levels(M, observer, start, [&](std::int32_t m, Study& study) {
+    StudyLevel level{m, 0, {}, {}, {}, 1, 0};
+    for (int s = 0; s < count; ++s) {
+      const InhomogeneityResult r = solve_inhomogeneity(at_level(m, s), options);
+      if (observer.inhomogeneity_solved) observer.inhomogeneity_solved(r);
+      study.formulation = r.formulation;
+      study.formulation_rule = r.formulation_rule;
+      study.mean_field_estimate = r.mean_field_estimate;
+      study.distance_margin =
+          r.mean_field_estimate == MeanFieldEstimate::smoothed ? EXTRAPOLATION_MARGIN : RISING_ORDER_MARGIN;
+      study.shear_order = r.shear_order;
+      level.h = r.h;
+      add_solve(level, StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total}, count);
+    }
+    return level;
+  });
+}
+
+Study run_crack_study_averaged(const std::function<CrackProblem(std::int32_t M, int s)>& at_level, int count,
+                               const std::vector<std::int32_t>& M, const SolveOptions& options,
+                               const StudyObserver& observer) {
+  check_count(count);
+  Study start;
+  start.crack = true;
+  start.shifts = count;
+  return run_levels(M, observer, start, [&](std::int32_t m, Study& study) {
+    StudyLevel level{m, 0, {}, {}, {}, 1, 0};
+    for (int s = 0; s < count; ++s) {
+      const CrackResult r = solve_crack(at_level(m, s), options);
+      if (observer.crack_solved) observer.crack_solved(r);
+      study.kernel = r.kernel;
+      study.shear_order = r.shear_order;
+      level.h = r.h;
+      add_solve(level, StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total}, count);
+    }
+    return level;
+  });
+}
+
+// One solve per level: the averaged driver with a count of one (adding to
+// zero and dividing by one leave the values exact).
 Study run_inhomogeneity_study(const std::function<InhomogeneityProblem(std::int32_t M)>& at_level,
                               const std::vector<std::int32_t>& M, const SolveOptions& options,
                               const StudyObserver& observer) {
-  return run_levels(M, observer, Study{}, [&](std::int32_t m, Study& study) {
-    const InhomogeneityResult r = solve_inhomogeneity(at_level(m), options);
-    if (observer.inhomogeneity_solved) observer.inhomogeneity_solved(r);
-    study.formulation = r.formulation;
-    study.shear_order = r.shear_order;
-    return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
-  });
+  return run_inhomogeneity_study_averaged([&](std::int32_t m, int) { return at_level(m); }, 1, M, options, observer);
 }
 
 Study run_crack_study(const std::function<CrackProblem(std::int32_t M)>& at_level, const std::vector<std::int32_t>& M,
                       const SolveOptions& options, const StudyObserver& observer) {
-  Study start;
-  start.crack = true;
-  return run_levels(M, observer, start, [&](std::int32_t m, Study& study) {
-    const CrackResult r = solve_crack(at_level(m), options);
-    if (observer.crack_solved) observer.crack_solved(r);
-    study.kernel = r.kernel;
-    study.shear_order = r.shear_order;
-    return StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total};
-  });
+  return run_crack_study_averaged([&](std::int32_t m, int) { return at_level(m); }, 1, M, options, observer);
 }
 
 }  // namespace contribution

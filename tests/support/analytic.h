@@ -12,17 +12,19 @@ struct SphereTensor {
 
 // Eshelby's sphere: the compliance contribution tensor of a spherical
 // inhomogeneity (E1, n1) in a matrix (E0, n0), as the program prints it.
+// E1 = 0 (void) and E1 = infinity (rigid) give the limits.
 inline SphereTensor eshelby_sphere(double E0, double n0, double E1, double n1) {
   auto bulk = [](double E, double n) { return E / (3 * (1 - 2 * n)); };
   auto shear = [](double E, double n) { return E / (2 * (1 + n)); };
-  const double K0 = bulk(E0, n0), K1 = bulk(E1, n1), G0 = shear(E0, n0), G1 = shear(E1, n1);
+  const double K0 = bulk(E0, n0), G0 = shear(E0, n0);
   const double alpha = (1 + n0) / (3 * (1 - n0));
   const double beta = 2 * (4 - 5 * n0) / (15 * (1 - n0));
-  const double BK = (K1 / K0) / (1 + alpha * (K1 - K0) / K0);
-  const double BG = (G1 / G0) / (1 + beta * (G1 - G0) / G0);
-  const double dK = 1 / (3 * K1) - 1 / (3 * K0);
-  const double dG = 1 / (2 * G1) - 1 / (2 * G0);
-  return {dK * BK / 3 + 2 * dG * BG / 3, dK * BK / 3 - dG * BG / 3, 2 * dG * BG};
+  // (1/(3 K1) - 1/(3 K0)) times the dilute bulk concentration, in the ratio
+  // k = K1/K0 so that k = 0 and k = infinity are plain limits; likewise shear.
+  auto factor = [](double k, double a) { return std::isinf(k) ? -1 / a : (1 - k) / (1 + a * (k - 1)); };
+  const double dK_BK = factor(bulk(E1, n1) / K0, alpha) / (3 * K0);
+  const double dG_BG = factor(shear(E1, n1) / G0, beta) / (2 * G0);
+  return {dK_BK / 3 + 2 * dG_BG / 3, dK_BK / 3 - dG_BG / 3, 2 * dG_BG};
 }
 
 struct PennyTensor {

@@ -1,10 +1,13 @@
 #include "cli/material_options.h"
 
+#include <cmath>
+#include <limits>
+
 namespace csolver::cli {
 
 namespace {
 constexpr OptionRule MATERIAL_RULES[] = {
-    {"--E0", Kind::number, 1}, {"--n0", Kind::number, 1}, {"--E1", Kind::number, 1},
+    {"--E0", Kind::number, 1}, {"--n0", Kind::number, 1}, {"--E1", Kind::text, 1},
     {"--n1", Kind::number, 1}, {"--tol", Kind::number, 1},
 };
 
@@ -13,16 +16,30 @@ double poisson_ratio(Options& o, const std::string& name, double fallback) {
   if (!(nu > -1 && nu < 0.5)) throw UsageError(name + " must lie between -1 and 0.5, got " + format_number(nu));
   return nu;
 }
+// A text option so that "inf" reads; the other numbers stay finite.
+double inhomogeneity_modulus(Options& o, double fallback, bool limits_allowed) {
+  const std::optional<std::string> text = o.text("--E1");
+  if (!text) return fallback;
+  const bool infinite = limits_allowed && (*text == "inf" || *text == "infinity");
+  const std::optional<double> value =
+      infinite ? std::optional<double>(std::numeric_limits<double>::infinity()) : parse_number(*text);
+  if (!value)
+    throw UsageError("--E1 takes a number" + std::string(limits_allowed ? " or inf" : "") + ", got '" + *text + "'");
+  if (limits_allowed && !(*value >= 0))
+    throw UsageError("--E1 must be >= 0 (0: a void) or inf (a rigid inclusion), got " + format_number(*value));
+  if (!limits_allowed && !(*value > 0)) throw UsageError("--E1 must be positive, got " + format_number(*value));
+  return *value;
+}
 }  // namespace
 
 std::span<const OptionRule> material_option_rules() { return MATERIAL_RULES; }
 
-MaterialOptions read_materials(Options& o) {
+MaterialOptions read_materials(Options& o, bool limits_allowed) {
   MaterialOptions m;
   m.E0 = o.positive("--E0", 1);
   m.n0 = poisson_ratio(o, "--n0", 0.3);
   m.E1_given = o.has("--E1");
-  m.E1 = o.positive("--E1", m.E0);
+  m.E1 = inhomogeneity_modulus(o, m.E0, limits_allowed);
   m.n1 = poisson_ratio(o, "--n1", m.n0);
   m.tol = o.positive("--tol", 1e-6);
   return m;

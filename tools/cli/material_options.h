@@ -17,7 +17,8 @@ struct MaterialOptions {
 };
 
 // Checks each value: moduli positive, Poisson's ratios in (-1, 0.5), tol > 0.
-MaterialOptions read_materials(Options& o);
+// With limits_allowed, --E1 may also be 0 (a void) or inf (a rigid inclusion).
+MaterialOptions read_materials(Options& o, bool limits_allowed = false);
 
 // Throws UsageError unless --E1 was given: for an inhomogeneity.
 void require_inhomogeneity_modulus(const MaterialOptions& m);

@@ -257,6 +257,40 @@ TEST_F(PoresProgram, PopulationStackPoresEqualTheSingleShapeRuns) {
   }
 }
 
+// --E1 0: exact voids, under the bounded formulation (the only finite
+// contrast) with the coefficient mean, named in pores.json. Voxelized balls
+// of radius 5 and 7 on M = 10 grids: a few iterations per load case, and hK,
+// hG measured 21-23 % and 14-15 % below Eshelby's void: these converge from
+// below (docs/validation.md); 30 % still catches a lost factor.
+TEST_F(PoresProgram, ExactVoidsConvergeFromBelowInFewIterations) {
+  SyntheticStack stack(40, 30, 30);
+  stack.add("ball r5", testing::ball({9, 14, 14}, 5));
+  stack.add("ball r7", testing::ball({26, 14, 14}, 7));
+  const fs::path image = dir / "balls.tif";
+  stack.write_tiff(image);
+  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--M", "10", "--E1", "0", "--threads", "1",
+                                       "-o", (dir / "out").string()}),
+                        dir);
+  ASSERT_EQ(o.status, 0) << o.out << o.err;
+  const json pores = read_json(dir / "out" / "pores.json");
+  EXPECT_EQ(pores["materials"]["E1"], 0.0);
+  EXPECT_EQ(pores["formulation_rule"], "specified");
+  EXPECT_EQ(pores["mean_field_estimate"], "coefficient");
+  ASSERT_EQ(pores["pores"].size(), 2u);
+  const fx::IsotropicModuli m0 = fx::moduli_of({1, 0.3});
+  const double hK = 1 / m0.K + 3 / (4 * m0.G);
+  const double hG = (1 + 6 * (m0.K + 2 * m0.G) / (9 * m0.K + 8 * m0.G)) / m0.G;
+  for (const json& p : pores["pores"]) {
+    SCOPED_TRACE(p["label"].dump());
+    for (const json& iterations : p["iterations"]) EXPECT_LE(iterations.get<int>(), 12);
+    const fx::IsotropicModuli h = fx::isotropic_projection_of_compliance(tensor(p["H_tensor"]));
+    EXPECT_LT(1 / h.K, hK);
+    EXPECT_GT(1 / h.K, 0.7 * hK);
+    EXPECT_LT(1 / h.G, hG);
+    EXPECT_GT(1 / h.G, 0.7 * hG);
+  }
+}
+
 TEST_F(PoresProgram, SpheresGiveTheMoriTanakaClosedFormWithinTheirDiscretization) {
   SyntheticStack stack(60, 30, 30);
   stack.add("ball r5", testing::ball({9, 14, 14}, 5));

@@ -73,6 +73,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadStudy{"option_of_no_shape", {"penny", "--M", "16,24,32", "--power", "3"}, "does not apply to shape penny"},
         BadStudy{"no_contrast", {"sphere", "--M", "8,12,16"}, "an inhomogeneity needs --E1"},
         BadStudy{"kernel_of_a_volume", {"sphere", "--E1", "2", "--M", "8,12,16", "--kernel", "exact"}, "cracks only"},
+        BadStudy{"negative_modulus", {"sphere", "--E1", "-1", "--M", "8,12,16"}, "--E1 must be >= 0"},
+        BadStudy{"modulus_not_a_number", {"sphere", "--E1", "soft", "--M", "8,12,16"}, "--E1 takes a number or inf"},
+        BadStudy{"unknown_formulation", {"sphere", "--E1", "0", "--M", "8,12,16", "--formulation", "dual"},
+                 "--formulation takes bounded, specified"},
+        BadStudy{"unknown_mean_field", {"sphere", "--E1", "0", "--M", "8,12,16", "--mean-field", "mean"},
+                 "--mean-field takes coefficient"},
+        BadStudy{"formulation_of_a_crack", {"penny", "--M", "8,12,16", "--formulation", "bounded"},
+                 "inhomogeneities only"},
+        BadStudy{"void_under_compliance", {"sphere", "--E1", "0", "--M", "8,12,16", "--formulation", "compliance"},
+                 "infinite compliance contrast"},
+        BadStudy{"rigid_under_stiffness", {"sphere", "--E1", "inf", "--M", "8,12,16", "--formulation", "stiffness"},
+                 "infinite stiffness contrast"},
+        BadStudy{"seed_without_shifts", {"sphere", "--E1", "2", "--M", "8,12,16", "--seed", "3"},
+                 "--seed applies with --shifts"},
+        BadStudy{"too_many_shifts", {"sphere", "--E1", "2", "--M", "8,12,16", "--shifts", "65"},
+                 "--shifts must be a whole number from 1 to 64"},
         BadStudy{"unknown_kernel", {"penny", "--M", "8,12,16", "--kernel", "Exact"}, "'exact' or 'specified'"},
         BadStudy{"unreadable_image", {"tiff", "/nonexistent.tif", "--E1", "2", "--M", "8,12,16"}, "nonexistent"}),
     [](const ::testing::TestParamInfo<BadStudy>& info) { return std::string(info.param.name); });
@@ -92,7 +108,11 @@ TEST(Study, ErrorBarsOfSmallStudiesHoldTheAnalyticValues) {
   ASSERT_EQ(sphere.status, 0) << sphere.err;
   const json s = json::parse(testing::read_text(dir.path() / "sphere" / "study.json"));
   EXPECT_EQ(s["problem"], "inhomogeneity");
-  EXPECT_EQ(s["formulation"], "stiffness");
+  // The measured default: the bounded formulation (compliance for a stiff
+  // inclusion) with the coefficient mean.
+  EXPECT_EQ(s["formulation"], "compliance");
+  EXPECT_EQ(s["formulation_rule"], "bounded");
+  EXPECT_EQ(s["mean_field_estimate"], "coefficient");
   EXPECT_EQ(s["complete"], true);
   ASSERT_EQ(s["levels"].size(), 5u);
   EXPECT_EQ(s["levels"][4]["M"], 20);
@@ -101,7 +121,7 @@ TEST(Study, ErrorBarsOfSmallStudiesHoldTheAnalyticValues) {
   const testing::SphereTensor eshelby = testing::eshelby_sphere(1, 0.3, 10, 0.3);
   expect_covers(s["extrapolated"], 0, 0, eshelby.H11, "sphere H11");
   expect_covers(s["extrapolated"], 0, 1, eshelby.H12, "sphere H12");
-  // Shear order 12, 13, 23 under the stiffness formulation: H44 is the 12 pair.
+  // Shear order 23, 13, 12 under the compliance formulation; a sphere's shear entries are equal.
   expect_covers(s["extrapolated"], 3, 3, eshelby.H44, "sphere H44");
   EXPECT_EQ(s["extrapolated"]["H_error"][0][3], 0.0);  // a symmetry zero stays exactly zero
 
@@ -122,6 +142,35 @@ TEST(Study, ErrorBarsOfSmallStudiesHoldTheAnalyticValues) {
   EXPECT_EQ(cairo_image_surface_get_width(png), 1200);
   EXPECT_EQ(cairo_image_surface_get_height(png), 440);
   cairo_surface_destroy(png);
+}
+
+// --shifts K: each level the mean of K solves of the shape moved by sub-step
+// offsets. The same seed repeats the study exactly, another seed moves the
+// levels, and the bar of a penny-shaped crack holds the analytic value.
+TEST(Study, ShiftedLevelsAreReproducibleMeansThatHoldThePenny) {
+  const testing::ScratchDir dir(testing::current_test_name());
+  auto study = [&](const std::string& name, const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"penny", "--radius", "0.5", "--M", "16,20,24,28,32", "--threads", "1", "-o",
+                                     (dir.path() / name).string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const Captured c = run_study(args);
+    EXPECT_EQ(c.status, 0) << c.err;
+    return json::parse(testing::read_text(dir.path() / name / "study.json"));
+  };
+  const json plain = study("plain", {});
+  const json a = study("a", {"--shifts", "3", "--seed", "7"});
+  const json b = study("b", {"--shifts", "3", "--seed", "7"});
+  const json c = study("c", {"--shifts", "3", "--seed", "8"});
+  EXPECT_EQ(plain["shifts"], 1);
+  EXPECT_TRUE(plain["shift_seed"].is_null());
+  EXPECT_EQ(a["shifts"], 3);
+  EXPECT_EQ(a["shift_seed"], 7);
+  for (std::size_t l = 0; l < 5; ++l) {
+    EXPECT_EQ(a["levels"][l]["H_tensor"], b["levels"][l]["H_tensor"]) << l;
+    EXPECT_NE(a["levels"][l]["H_tensor"][2][2], c["levels"][l]["H_tensor"][2][2]) << l;
+    EXPECT_NE(a["levels"][l]["H_tensor"][2][2], plain["levels"][l]["H_tensor"][2][2]) << l;
+  }
+  expect_covers(a["extrapolated"], 2, 2, testing::penny_crack(0.5, 1, 0.3).H33, "shifted penny H33");
 }
 
 // SIGINT during a level: the program stops within an iteration, exits with
