@@ -3,7 +3,9 @@
 #include "api/memory_estimate.h"
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
+#include "cli/output_folder.h"
 #include "cli/shape_options.h"
+#include "cli/version.h"
 #include "contribution/errors.h"
 #include "contribution_input/preview.h"
 #include "contribution_solver/clock.h"
@@ -28,11 +30,12 @@ using cli::UsageError;
 
 constexpr cli::OptionRule GENERATOR_RULES[] = {
     {"--M", cli::Kind::number, 1}, {"--text", cli::Kind::text, 1},    {"--crack", cli::Kind::flag, 0},
-    {"-o", cli::Kind::text, 1},    {"--preview", cli::Kind::text, 1},
+    {"-o", cli::Kind::text, 1},    {"--preview", cli::Kind::text, 1}, {"--overwrite", cli::Kind::flag, 0},
 };
 
 // Options every shape accepts.
-const std::set<std::string> COMMON = {"--M", "--E0", "--n0", "--E1", "--n1", "--tol", "--text", "--crack", "-o", "--preview"};
+const std::set<std::string> COMMON = {"--M", "--E0", "--n0", "--E1", "--n1", "--tol", "--text", "--crack", "-o", "--preview",
+                                      "--overwrite"};
 
 cli::CommandLine parse(const std::vector<std::string>& args) {
   std::vector<cli::OptionRule> rules(std::begin(GENERATOR_RULES), std::end(GENERATOR_RULES));
@@ -73,6 +76,9 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
   // The node table and its text must fit, before either is made.
   require_physical_memory(node_table_bytes(M + 1, M + 1) * 3, "generating input.txt");
 
+  const fs::path dir = cl.texts.count("-o") ? fs::path(cl.texts.at("-o")) : fs::path(".");
+  cli::refuse_earlier_outputs(dir, {"input.txt"}, o.has("--overwrite"), "problem");
+
   const double t0 = monotonic_seconds();
   const cli::ShapeSpec shape = cli::read_shape(cl, o, crack_wanted);
   if (!shape.crack) cli::require_inhomogeneity_modulus(m);
@@ -96,7 +102,6 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
   const double t_shape = monotonic_seconds();
 
   const std::string content = shapes::input_text(nodes, {m.E0, m.n0, m.E1, m.n1, m.tol}, shape.crack, text);
-  const fs::path dir = cl.texts.count("-o") ? fs::path(cl.texts.at("-o")) : fs::path(".");
   std::error_code error;
   fs::create_directories(dir, error);
   if (error) throw OutputError("cannot create the directory " + dir.string() + ": " + error.message());
@@ -149,7 +154,7 @@ int generate(const cli::CommandLine& cl, std::FILE* out) {
 
 std::string help_text() {
   return std::string(R"(Usage: contribution_input SHAPE [shape options] [--M M] [--E0 E] [--n0 N] [--E1 E] [--n1 N]
-                          [--tol T] [--text TEXT] [--crack] [-o DIR] [--preview FILE.png]
+                          [--tol T] [--text TEXT] [--crack] [-o DIR] [--overwrite] [--preview FILE.png]
 
 Writes DIR/input.txt for contribution_solver: the grid of (M+1)^3 nodes over [-1, 1]^3
 with flag 1 inside the shape. Lengths are in grid units (the cube has side 2).
@@ -164,6 +169,7 @@ Problem:
   --text TEXT  the free text (default: a description of the shape), at most 100 characters
   --crack      problem_type 0; implied by planar shapes and single-page images
   -o DIR       where input.txt goes (default: the current directory; created if missing)
+  --overwrite  replace an input.txt already in DIR (refused otherwise)
   --preview FILE.png   picture of the flags: mid-slices xy | xz | yz, or the crack plane
 
 It prints the node count, h, the number of flagged nodes, the bounding box, the
@@ -180,6 +186,10 @@ int run_generator(const std::vector<std::string>& args, std::FILE* out, std::FIL
     const cli::CommandLine cl = parse(args);
     if (cl.help) {
       std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    if (cl.version) {
+      std::fputs(cli::version_text("contribution_input").c_str(), out);
       return 0;
     }
     return generate(cl, out);

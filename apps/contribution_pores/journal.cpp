@@ -45,6 +45,11 @@ std::optional<std::string> payload_of(std::string_view line) {
   if (std::from_chars(line.data() + first + 1, length_end, length).ptr != length_end) return std::nullopt;
   std::string payload(line.substr(second + 1));
   if (payload.size() != length || crc_of(payload) != crc) return std::nullopt;
+  // Only the form this program writes (lower-case hex, no leading zeros):
+  // any other spelling of the same numbers was not written by it.
+  char head[32];
+  const int head_size = std::snprintf(head, sizeof head, "%08x %zu ", static_cast<unsigned>(crc), length);
+  if (line.substr(0, second + 1) != std::string_view(head, static_cast<std::size_t>(head_size))) return std::nullopt;
   return payload;
 }
 
@@ -68,40 +73,65 @@ std::string journal_line(const std::string& payload) {
 }
 
 JournalContents read_journal(const fs::path& file) {
-  JournalContents contents;
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     std::error_code error;
-    contents.exists = fs::exists(file, error);
-    if (contents.exists) throw JournalError("cannot read " + file.string());
-    return contents;
+    if (fs::exists(file, error)) throw JournalError("cannot read " + file.string());
+    return {};
   }
-  contents.exists = true;
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::size_t at = 0;
+  if (in.bad()) throw JournalError("cannot read " + file.string());
+  return read_journal_text(text);
+}
+
+JournalContents read_journal_text(const std::string& text) {
+  JournalContents contents;
+  contents.exists = true;
+  contents.total_bytes = text.size();
+  std::size_t at = 0, line = 0;
   while (at < text.size()) {
     const std::size_t end = text.find('\n', at);
     if (end == std::string::npos) break;  // a line without its newline was cut short
-    const std::optional<std::string> payload = payload_of(std::string_view(text).substr(at, end - at));
-    if (!payload) break;
-    try {
-      if (!contents.has_parameters) {
-        contents.parameters = json::parse(*payload);
-        if (!contents.parameters.is_object()) break;
-        contents.has_parameters = true;
-      } else {
-        PoreResult r = decode_result(*payload);
-        if (r.status == PoreStatus::cancelled) break;
-        contents.pores.push_back(std::move(r));
+    ++line;
+    const std::string_view framed = std::string_view(text).substr(at, end - at);
+    std::string reason;
+    const std::optional<std::string> payload = payload_of(framed);
+    if (!payload) {
+      reason = "fails its length or CRC check";
+    } else {
+      try {
+        if (!contents.has_parameters) {
+          json parameters = json::parse(*payload);
+          if (!parameters.is_object()) throw std::runtime_error("not an object");
+          contents.parameters = std::move(parameters);
+          contents.has_parameters = true;
+        } else {
+          PoreResult r = decode_result(*payload);
+          if (r.status == PoreStatus::cancelled) throw std::runtime_error("a cancelled pore");
+          contents.pores.push_back(std::move(r));
+        }
+        contents.verified_lines.emplace_back(text, at, end + 1 - at);
+      } catch (const std::exception& e) {
+        reason = std::string("is well framed but not a record of this program (") + e.what() + ")";
       }
-    } catch (const std::exception&) {
-      break;  // well framed but not a record of ours: believe nothing from here on
     }
+    if (!reason.empty()) contents.damage.push_back({line, at, reason});
     at = end + 1;
+    // Without the run's parameters no record can be tied to a run.
+    if (!contents.has_parameters) break;
+  }
+  if (!contents.has_parameters) {
+    contents.pores.clear();
+    contents.verified_lines.clear();
+    if (contents.damage.empty() && !text.empty()) contents.damage.push_back({1, 0, "is incomplete"});
   }
   contents.valid_bytes = at;
   contents.torn_bytes = text.size() - at;
   return contents;
+}
+
+std::string describe_damage(const JournalDamage& damage) {
+  return "line " + std::to_string(damage.line) + " (byte " + std::to_string(damage.byte) + ") " + damage.reason;
 }
 
 std::vector<std::string> parameter_differences(const json& here, const json& journal) {
@@ -136,6 +166,31 @@ JournalWriter JournalWriter::resume(const fs::path& file, std::uintmax_t valid_b
     throw OutputError("cannot truncate " + file.string() + ": " + std::strerror(error));
   }
   return JournalWriter(file, fd);
+}
+
+JournalWriter JournalWriter::rewrite(const fs::path& file, const std::vector<std::string>& verified_lines,
+                                     const fs::path& damaged_copy) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) throw OutputError("cannot read " + file.string());
+  // Lock the journal before touching anything, so that a run holding it is
+  // not disturbed; the lock moves to the rewritten file below.
+  const int old_fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (old_fd < 0) throw OutputError("cannot open " + file.string() + ": " + std::strerror(errno));
+  lock_or_throw(old_fd, file);
+  std::string kept;
+  for (const std::string& line : verified_lines) kept += line;
+  try {
+    write_file_atomically(damaged_copy, original);
+    write_file_atomically(file, kept);
+  } catch (...) {
+    close(old_fd);
+    throw;
+  }
+  close(old_fd);
+  const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  if (fd < 0) throw OutputError("cannot open " + file.string() + ": " + std::strerror(errno));
+  return JournalWriter(file, lock_or_throw(fd, file));
 }
 
 JournalWriter::JournalWriter(JournalWriter&& other) noexcept : file_(std::move(other.file_)), fd_(other.fd_) {

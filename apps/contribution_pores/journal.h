@@ -9,10 +9,11 @@
 // with PAYLOAD one line of JSON, LENGTH its size in bytes (decimal) and CRC
 // its CRC-32 (8 hex digits). The first record holds the run's parameters;
 // every further one a finished pore (pore_result.h). A line is believed only
-// when it is complete and both checks hold: a write cut short by a kill
-// leaves a torn tail, which reading drops and resuming truncates. A record
-// that fails its checks ends the journal there, since nothing after it can
-// be trusted to be in order.
+// when it is complete and both checks hold. A write cut short by a kill
+// leaves a torn tail (a last line without its newline), which reading drops
+// and resuming truncates. A complete line that fails its checks is damage
+// (a flipped bit, an edit): it is reported with its position, never dropped
+// in silence; every other record still stands on its own checks.
 #include "contribution_pores/pore_result.h"
 
 #include <nlohmann/json.hpp>
@@ -37,17 +38,34 @@ class JournalError : public std::runtime_error {
 // The framed line of a payload (with its newline).
 std::string journal_line(const std::string& payload);
 
+// A complete line that failed its checks.
+struct JournalDamage {
+  std::size_t line = 0;       // counted from 1
+  std::uintmax_t byte = 0;    // where the line starts, counted from 0
+  std::string reason;
+};
+
 struct JournalContents {
   bool exists = false;
-  bool has_parameters = false;  // false: no complete first record (an empty journal)
+  bool has_parameters = false;  // false: no verified first record
   nlohmann::ordered_json parameters;
-  std::vector<PoreResult> pores;   // in the order they were written
-  std::uintmax_t valid_bytes = 0;  // length of the believed part
+  std::vector<PoreResult> pores;   // the verified records, in the order they were written
+  std::vector<std::string> verified_lines;  // their framed lines, the parameters first
+  std::vector<JournalDamage> damage;        // complete lines that failed their checks
+  std::uintmax_t valid_bytes = 0;  // up to the end of the last complete line
   std::uintmax_t torn_bytes = 0;   // what follows it
+  std::uintmax_t total_bytes = 0;
+
+  // The first record is damaged: nothing in the journal can be tied to a run.
+  bool first_record_damaged() const { return !has_parameters && total_bytes > 0; }
 };
 
 // Reads what can be believed. A missing file gives exists = false.
 JournalContents read_journal(const std::filesystem::path& file);
+// The same for a journal's text (exists = true).
+JournalContents read_journal_text(const std::string& text);
+// "line 3 (byte 812): fails its CRC check"
+std::string describe_damage(const JournalDamage& damage);
 
 // The parameters that differ, as "name: VALUE here, VALUE in the journal";
 // the key "information" (file names, the selection's wording) is not compared.
@@ -63,6 +81,11 @@ class JournalWriter {
   // one after truncating it to `valid_bytes`.
   static JournalWriter create(const std::filesystem::path& file, const nlohmann::ordered_json& parameters);
   static JournalWriter resume(const std::filesystem::path& file, std::uintmax_t valid_bytes);
+  // Continues a damaged journal: the original is kept beside it as
+  // `damaged_copy`, and the journal is rewritten (atomically) with only
+  // its verified lines.
+  static JournalWriter rewrite(const std::filesystem::path& file, const std::vector<std::string>& verified_lines,
+                               const std::filesystem::path& damaged_copy);
 
   JournalWriter(JournalWriter&& other) noexcept;
   JournalWriter& operator=(JournalWriter&&) = delete;

@@ -23,6 +23,7 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--threads", cli::Kind::number, 1},
     {"--plans", cli::Kind::text, 1},
     {"--resume", cli::Kind::flag, 0},
+    {"--overwrite", cli::Kind::flag, 0},
 };
 
 }  // namespace
@@ -71,6 +72,8 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     p.measure_plans = *plans == "measure";
   }
   p.resume = o.has("--resume");
+  p.overwrite = o.has("--overwrite");
+  if (p.resume && p.overwrite) throw UsageError("give either --resume (go on with DIR's run) or --overwrite (replace it), not both");
 
   p.materials = cli::read_materials(o, true);
   if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
@@ -142,6 +145,9 @@ Run:
   -o DIR                output directory (required; created if missing)
   --resume              go on with the journal in DIR: pores already solved are not
                         solved again; without a journal, start one
+  --overwrite           start afresh in a DIR holding an earlier run's files: its
+                        journal is kept as pores.journal.earlier and its files are
+                        replaced only once this run's are complete (refused otherwise)
   --threads T           threads per solving process (default: all cores of a serial
                         run; under MPI the node's cores shared among its worker ranks;
                         OMP_NUM_THREADS is honoured when set)
@@ -155,7 +161,9 @@ serial run. Each finished pore is appended to DIR/pores.journal; SIGINT or SIGTE
 stops the run cleanly, and --resume goes on from there.
 
 Exit status: 0 all pores solved; 1 files written but some pore failed, or an output
-error; 2 bad command line, unusable image, no pore, or a journal of other parameters;
+error; 2 bad command line, unusable image, no pore (or no solid), a journal of other
+parameters or with a damaged first record, or DIR holding an earlier run without --resume
+or --overwrite;
 128 + signal when interrupted.
 )";
 }

@@ -47,7 +47,8 @@ struct PoresOptions {
   // rounding into H at 1e-4 relative (tol 1e-6).
   bool measure_plans = false;
   bool resume = false;
-  bool vtk = false;             // also write pores.vti
+  bool overwrite = false;  // replace an earlier run's files once this run's are complete
+  bool vtk = false;        // also write pores.vti
   std::string selection;        // "value >= 100", ...
 };
 

@@ -2,6 +2,8 @@
 
 #include "cli/exit_status.h"
 #include "contribution/contrast.h"
+#include "cli/output_folder.h"
+#include "cli/version.h"
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
 #include "contribution_pores/pores_picture.h"
@@ -18,6 +20,8 @@ using json = nlohmann::ordered_json;
 using cli::format_number;
 
 namespace {
+
+constexpr const char* EARLIER_JOURNAL = "pores.journal.earlier";
 
 // Not a usage mistake, but nothing to do or a journal that is not ours:
 // exit status 2, nothing written.
@@ -84,10 +88,32 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
   OpenJournal open;
   open.slots.resize(p.selection.kept.size());
   const JournalContents journal = read_journal(file);
+  if (o.overwrite && journal.exists) {
+    // The earlier journal stays beside the new one until this run's files are written.
+    const fs::path earlier = o.dir / EARLIER_JOURNAL;
+    std::error_code error;
+    fs::rename(file, earlier, error);
+    if (error) throw OutputError("cannot move " + file.string() + " aside to " + earlier.string() + ": " + error.message());
+    std::fprintf(out, " journal: the earlier run's journal is kept as %s until this run's files are written\n",
+                 earlier.string().c_str());
+    open.writer.emplace(JournalWriter::create(file, parameters));
+    std::fprintf(out, " journal: %s (new)\n", file.string().c_str());
+    return open;
+  }
+  // A journal whose first record is damaged cannot be tied to any run; it is
+  // left as it is for its owner to inspect, never replaced.
+  if (journal.first_record_damaged())
+    throw RefusedRun(file.string() + ": the first record (the run's parameters) is damaged: " +
+                     describe_damage(journal.damage.front()) +
+                     "; the journal is left as it is: move it away to start afresh, or choose another directory");
   if (journal.exists && journal.has_parameters) {
-    if (!o.resume)
+    if (!o.resume) {
+      std::string damaged;
+      for (const JournalDamage& d : journal.damage) damaged += "; DAMAGED " + describe_damage(d);
       throw RefusedRun(o.dir.string() + " holds the journal of an earlier run (" + std::to_string(journal.pores.size()) +
-                       " pores solved); give --resume to go on with it, or choose another directory");
+                       " pores solved" + damaged + "); give --resume to go on with it, --overwrite to start afresh, or "
+                       "choose another directory");
+    }
     const std::vector<std::string> differences = parameter_differences(parameters, journal.parameters);
     if (!differences.empty()) {
       std::string message = file.string() + " was written by a run with other parameters; --resume continues only the same run:";
@@ -108,17 +134,29 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
     if (journal.torn_bytes > 0)
       std::fprintf(out, " journal: dropped %ju bytes at its end that are not a complete record (a run was stopped while writing)\n",
                    journal.torn_bytes);
-    open.writer.emplace(JournalWriter::resume(file, journal.valid_bytes));
+    if (journal.damage.empty()) {
+      open.writer.emplace(JournalWriter::resume(file, journal.valid_bytes));
+    } else {
+      // Damage is reported where it is, and every record that verifies is kept.
+      for (const JournalDamage& d : journal.damage)
+        std::fprintf(out, " journal: DAMAGED %s; that record is left out and its pore solved again\n", describe_damage(d).c_str());
+      const fs::path copy = o.dir / (std::string(JOURNAL_NAME) + ".damaged");
+      open.writer.emplace(JournalWriter::rewrite(file, journal.verified_lines, copy));
+      std::fprintf(out, " journal: the damaged journal is kept as %s; %s holds the %zu records that verify\n",
+                   copy.string().c_str(), file.string().c_str(), journal.verified_lines.size());
+    }
     std::fprintf(out, " journal: %s, resumed with %zu of %zu pores already solved\n", file.string().c_str(), open.resumed,
                  open.slots.size());
+    std::fflush(out);
     return open;
   }
+  cli::refuse_earlier_outputs(o.dir, {"pores.csv", "pores.json", "effective.json", "pores.png", "pores.vti"}, o.overwrite,
+                              "population run");
   std::error_code error;
   fs::create_directories(o.dir, error);
   if (error) throw OutputError("cannot create the directory " + o.dir.string() + ": " + error.message());
   open.writer.emplace(JournalWriter::create(file, parameters));
-  std::fprintf(out, " journal: %s (new%s)\n", file.string().c_str(),
-               journal.exists ? ", replacing one without a complete first record" : "");
+  std::fprintf(out, " journal: %s (new%s)\n", file.string().c_str(), journal.exists ? ", replacing an empty one" : "");
   return open;
 }
 
@@ -128,7 +166,10 @@ void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, c
   write_file_atomically(o.dir / "pores.json", pores_json(o, p, results));
   write_file_atomically(o.dir / "effective.json", effective_json(o, effective));
   write_file_atomically(o.dir / "pores.png", pores_picture(p, results, o.materials.E0));
+  std::error_code ignored;
   if (o.vtk) write_file_atomically(o.dir / "pores.vti", pores_vti(o, p, results));
+  else fs::remove(o.dir / "pores.vti", ignored);  // an earlier run's (--overwrite) would not match these pores
+  fs::remove(o.dir / EARLIER_JOURNAL, ignored);  // this run's files replace the earlier run's now
   std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png%s\n", o.dir.string().c_str(),
                o.vtk ? ", pores.vti" : "");
   const auto& nia = effective.nia.isotropic;
@@ -144,6 +185,11 @@ int solve_and_write(const cli::CommandLine& cl, std::FILE* out, std::FILE* err, 
   describe_population(out, o, population);
   if (population.pore_voxels == 0)
     throw RefusedRun("the image has no pore voxel (pore where " + o.selection + "); check --threshold, --label or --invert");
+  // Without solid there is no matrix for the pores to soften (porosity 1):
+  // refused before any pore is solved.
+  if (population.pore_voxels == std::int64_t{population.nx} * population.ny * population.nz)
+    throw RefusedRun("every voxel of the image is pore (pore where " + o.selection +
+                     "), so there is no solid matrix; check --threshold, --label or --invert");
   if (population.selection.kept.empty())
     throw RefusedRun("no pore is left to solve: " + std::to_string(population.labels.count) + " found, " +
                      std::to_string(population.selection.dropped_small) + " smaller than --min-voxels, " +
@@ -208,6 +254,10 @@ int run_pores(const std::vector<std::string>& args, std::FILE* out, std::FILE* e
     const cli::CommandLine cl = parse_pores_command_line(args);
     if (cl.help) {
       std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    if (cl.version) {
+      std::fputs(cli::version_text("contribution_pores").c_str(), out);
       return 0;
     }
     return solve_and_write(cl, out, err, distributor);

@@ -98,6 +98,11 @@ std::vector<Entry> main_entries(const Study& study) {
   } else {
     for (const auto& rc : volume) consider(rc[0], rc[1]);
   }
+  // No contrast (E1 = E0, n1 = n0): every entry is zero; show the first one's zeros.
+  if (entries.empty()) {
+    const auto& first = study.crack ? crack[0] : volume[0];
+    entries.push_back({first[0], first[1], "H" + std::to_string(first[0] + 1) + std::to_string(first[1] + 1)});
+  }
   return entries;
 }
 

@@ -3,7 +3,9 @@
 #include "cli/contrast_options.h"
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
+#include "cli/output_folder.h"
 #include "cli/shape_options.h"
+#include "cli/version.h"
 #include "contribution/study.h"
 #include "contribution_study/field_files.h"
 #include "contribution_study/study_files.h"
@@ -13,8 +15,9 @@
 #include "system/memory.h"
 
 #include <array>
+#include <algorithm>
 #include <atomic>
-#include <charconv>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <filesystem>
@@ -32,11 +35,12 @@ using cli::UsageError;
 constexpr cli::OptionRule STUDY_RULES[] = {
     {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
-    {"--shifts", cli::Kind::number, 1}, {"--seed", cli::Kind::number, 1}, {"--fields", cli::Kind::flag, 0},
+    {"--shifts", cli::Kind::number, 1}, {"--seed", cli::Kind::number, 1},  {"--overwrite", cli::Kind::flag, 0},
+    {"--fields", cli::Kind::flag, 0},
 };
 const std::set<std::string> COMMON = {"--M",  "--kernel", "--threads", "--text", "-o",  "--crack",       "--E0",
-                                      "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field", "--shifts", "--seed",
-                                      "--fields"};
+                                      "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field", "--shifts",
+                                      "--seed", "--overwrite", "--fields"};
 
 // An inhomogeneity's levels when --M is not given: with the coefficient mean
 // they extrapolate void, rigid and weakly contrasting spheres to within 1 %
@@ -64,12 +68,12 @@ std::vector<std::int32_t> parse_levels(const std::string& text) {
     std::string item = text.substr(pos, comma - pos);
     item.erase(0, item.find_first_not_of(' '));
     item.erase(item.find_last_not_of(' ') + 1);
-    std::int32_t value = 0;
-    const auto result = std::from_chars(item.data(), item.data() + item.size(), value);
-    if (item.empty() || result.ec != std::errc() || result.ptr != item.data() + item.size())
+    // Read as every other tool reads a whole number (8, 8.0 and 8e0 alike).
+    const std::optional<double> number = cli::parse_number(item);
+    if (!number || *number != std::floor(*number) || std::abs(*number) > 1e9)
       throw UsageError("--M takes a comma-separated list of whole numbers of intervals, e.g. --M 32,48,64,96,128; got '" +
                        text + "'");
-    levels.push_back(value);
+    levels.push_back(static_cast<std::int32_t>(*number));
     pos = comma + 1;
   }
   try {
@@ -117,11 +121,19 @@ contribution::PlanarKernel parse_kernel(const std::optional<std::string>& text) 
   throw UsageError("--kernel takes 'exact' or 'specified', got '" + *text + "'");
 }
 
-void write_files(const fs::path& dir, const StudyDescription& d, const contribution::Study& study, bool complete) {
-  write_file_atomically(dir / "study.json", study_json(d, study, complete));
-  if (!complete) return;
+// The levels so far go to `partial` (study.json in a new folder; beside an
+// earlier study's files, a file of its own, so that they survive until this
+// study is complete).
+void write_files(const fs::path& dir, const fs::path& partial, const StudyDescription& d, const contribution::Study& study,
+                 bool complete) {
+  if (!complete) {
+    write_file_atomically(dir / partial, study_json(d, study, false));
+    return;
+  }
   write_file_atomically(dir / "study.txt", study_text(d, study));
   write_file_atomically(dir / "study.png", study_png(d, study));
+  write_file_atomically(dir / "study.json", study_json(d, study, true));
+  if (partial != "study.json") fs::remove(dir / partial);
 }
 
 // One line per load case as it finishes; a level can take minutes.
@@ -163,9 +175,16 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   StudyDescription d{o.text("--text").value_or(shape.description), m.E0, m.n0, m.E1, m.n1, m.tol};
   if (!shape.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
   const fs::path dir = o.text("-o").value_or(".");
-  std::error_code error;
-  fs::create_directories(dir, error);
-  if (error) throw OutputError("cannot create the directory " + dir.string() + ": " + error.message());
+  const bool overwrite = o.has("--overwrite");
+  cli::refuse_earlier_outputs(dir, {"study.json", "study.txt", "study.png", "fields.vti"}, overwrite, "study");
+  const fs::path partial = cli::files_present(dir, {"study.json", "study.txt", "study.png"}).empty() ? "study.json"
+                                                                                                       : "study.partial.json";
+  // A shape with no node inside at the coarsest level fails there: before the folder is made.
+  const std::vector<std::int32_t> coarsest = cli::shape_flags(shape, levels.front());
+  if (std::find(coarsest.begin(), coarsest.end(), 1) == coarsest.end())
+    throw UsageError("no grid node lies inside the shape at M = " + std::to_string(levels.front()) +
+                     "; make the shape larger or the levels finer");
+  cli::OutputFolder folder(dir);
   probe_writable(dir);
 
   std::string list;
@@ -185,23 +204,22 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   };
   // After each level the study so far is on disk: an interrupted study keeps it.
   observer.level_finished = [&](const contribution::Study& s) {
-    write_files(dir, d, s, false);
+    write_files(dir, partial, d, s, false);
+    folder.keep();
     std::fprintf(out, "   done in %.2f s\n", s.levels.back().elapsed_seconds);
   };
 
   // --fields: the finest level's first solve (with --shifts, the shape at its
-  // first offset) keeps its fields, written as soon as it is solved.
+  // first offset) keeps its fields; fields.vti goes with the study's other
+  // files once the study is complete.
   const std::int32_t finest = levels.back();
-  const auto write_fields = [&](const std::string& content) {
-    write_file_atomically(dir / "fields.vti", content);
-    std::fprintf(out, "   wrote %s\n", (dir / "fields.vti").string().c_str());
-  };
+  std::string fields_vti;
   if (fields) {
     observer.inhomogeneity_solved = [&](const contribution::InhomogeneityResult& r) {
-      if (!r.field.empty()) write_fields(inhomogeneity_fields_vti(r, shifted_flags(shape, r.M, shifts, seed, 0)));
+      if (!r.field.empty()) fields_vti = inhomogeneity_fields_vti(r, shifted_flags(shape, r.M, shifts, seed, 0));
     };
     observer.crack_solved = [&](const contribution::CrackResult& r) {
-      if (!r.opening.empty()) write_fields(crack_openings_vti(r, shifted_flags(shape, r.M, shifts, seed, 0)));
+      if (!r.opening.empty()) fields_vti = crack_openings_vti(r, shifted_flags(shape, r.M, shifts, seed, 0));
     };
   }
 
@@ -237,14 +255,19 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                        },
                        shifts, levels, options, observer);
   } catch (const contribution::Cancelled&) {
-    std::fprintf(out, "\n contribution_study: stopped by a signal; study.json keeps the levels finished before it\n");
+    std::fprintf(out, "\n contribution_study: stopped by a signal; %s keeps the levels finished before it\n",
+                 (dir / partial).string().c_str());
     return 128 + static_cast<int>(stop_requested);
   }
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
-  write_files(dir, d, result, true);
-  std::fprintf(out, "\n%s\n wrote %s, study.txt and study.png\n", study_text(d, result).c_str(),
-               (dir / "study.json").string().c_str());
+  write_files(dir, partial, d, result, true);
+  std::error_code ignored;
+  if (fields) write_file_atomically(dir / "fields.vti", fields_vti);
+  else fs::remove(dir / "fields.vti", ignored);  // an earlier study's (--overwrite) would not match this one
+  folder.keep();
+  std::fprintf(out, "\n%s\n wrote %s, study.txt and study.png%s\n", study_text(d, result).c_str(),
+               (dir / "study.json").string().c_str(), fields ? " and fields.vti" : "");
   return 0;
 }
 
@@ -252,7 +275,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
 
 std::string help_text() {
   return std::string(R"(Usage: contribution_study SHAPE [shape options] [--M M1,M2,M3,...] [--E0 E] [--n0 N] [--E1 E]
-                          [--n1 N] [--tol T] [--formulation F] [--mean-field A] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR]
+                          [--n1 N] [--tol T] [--formulation F] [--mean-field A] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR] [--overwrite]
                           [--fields]
 
 Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
@@ -278,13 +301,16 @@ Problem:
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)
+  --overwrite  replace an earlier study's files in DIR once this study is complete
+               (a folder holding them is refused otherwise)
   --fields     also write fields.vti (VTK image data, for ParaView): the finest level's
                solved fields at every node, field_load_1..6 (six components 11, 22, 33,
                12, 23, 13) and flag, or a crack's opening_load_1..3 (x, y, z) and flag;
-               it costs 288 N^3 bytes in memory and about as much on disk (N = M + 1)
+               it costs about 300 N^3 bytes in memory and as much on disk (N = M + 1)
 
 After every level study.json is rewritten (atomically) with the levels so far, so
-a study stopped by Ctrl-C keeps them. Exit status: 0 done, 2 bad command line or
+a study stopped by Ctrl-C keeps them (with --overwrite: study.partial.json, beside
+the earlier study's files, which stay until this study is complete). Exit status: 0 done, 2 bad command line or
 image, 1 other failure, 130 interrupted.
 
 Example: contribution_study sphere --radius 0.5 --E1 10 --M 16,20,24,28,32,40,48 -o sphere-study
@@ -301,6 +327,10 @@ int run_study_program(const std::vector<std::string>& args, std::FILE* out, std:
     const cli::CommandLine cl = cli::parse_command_line(args, rules);
     if (cl.help) {
       std::fputs(help_text().c_str(), out);
+      return 0;
+    }
+    if (cl.version) {
+      std::fputs(cli::version_text("contribution_study").c_str(), out);
       return 0;
     }
     return study(cl, out);

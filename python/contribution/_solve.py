@@ -21,6 +21,7 @@ order 11, 22, 33, 23, 13, 12 that contribution.effective works in.
 from __future__ import annotations
 
 import dataclasses
+import numbers
 from typing import Callable, NamedTuple, Optional
 
 import numpy as np
@@ -231,10 +232,24 @@ def _memory_bytes(machine_memory_bytes) -> int:
     return int(machine_memory_bytes)
 
 
+# The command lines' limit: more threads than this is a mistake, not a machine.
+_MOST_THREADS = 1024
+
+
 def _threads(threads) -> int:
-    if int(threads) != threads or threads < 0:
-        raise ValueError(f"found threads = {threads}, expected a whole number >= 0 (0: OpenMP's default)")
+    if isinstance(threads, bool) or not isinstance(threads, numbers.Integral):
+        raise TypeError(f"threads must be a whole number (int), found {type(threads).__name__} {threads!r}")
+    if not 0 <= threads <= _MOST_THREADS:
+        raise ValueError(f"found threads = {threads}, expected 0 (OpenMP's default) or a whole number from 1 to "
+                         f"{_MOST_THREADS}")
     return int(threads)
+
+
+def _real(name: str, value) -> float:
+    """A number argument as the command lines take it: a real number, not text or a bool."""
+    if isinstance(value, bool) or not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a real number, found {type(value).__name__} {value!r}")
+    return float(value)
 
 
 def _forwarder(progress: Optional[Callable]) -> Optional[Callable]:
@@ -308,7 +323,11 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     mean_field_standard in the order 11, 22, 33, 23, 13, 12.
     """
     a = _flags_array(flags, 3)
-    matrix, inhomogeneity, tol = Material(float(E0), float(n0)), Material(float(E1), float(n1)), float(tol)
+    matrix, inhomogeneity = Material(_real("E0", E0), _real("n0", n0)), Material(_real("E1", E1), _real("n1", n1))
+    tol = _real("tol", tol)
+    contrast = _c.contrast_problem(matrix.E, inhomogeneity.E)
+    if contrast:
+        raise ValueError(contrast)
     raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
                                  bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
                                  str(formulation), str(mean_field), bool(keep_field))
@@ -345,7 +364,7 @@ def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "e
     a = _flags_array(flags, 2)
     if kernel not in ("exact", "specified"):
         raise ValueError(f"found kernel = {kernel!r}, expected 'exact' or 'specified'")
-    matrix, tol = Material(float(E0), float(n0)), float(tol)
+    matrix, tol = Material(_real("E0", E0), _real("n0", n0)), _real("tol", tol)
     raw = _c.solve_crack(a, matrix.E, matrix.nu, tol, kernel == "exact", bool(keep_opening), _threads(threads),
                          bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress))
     opening = raw["opening"]

@@ -7,6 +7,7 @@
 
 #include "contribution/solve.h"
 #include "contribution/study.h"
+#include "model/checks.h"
 #include "system/memory.h"
 
 #include <pybind11/stl.h>
@@ -360,6 +361,8 @@ void bind_solve(py::module_& m) {
         py::arg("memory_bytes"), py::arg("forward"));
   m.def("grid_step", &contribution::grid_step, py::arg("M"));
   m.def("physical_memory_bytes", &csolver::physical_memory_bytes);
+  // The command lines' check of E1/E0, shared: an empty string, or the message.
+  m.def("contrast_problem", &csolver::contrast_problem, py::arg("E0"), py::arg("E1"));
 }
 
 }  // namespace csolver::python

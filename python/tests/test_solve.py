@@ -136,6 +136,11 @@ BAD_INPUTS = [
     (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, -1), "found n1 = -1"),
     (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, tol=-1), "found tol = -1"),
     (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, threads=-2), "found threads = -2"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 2, 0.3, threads=100000), "found threads = 100000, expected 0"),
+    (lambda: cs.solve_crack(np.ones((6, 6), int), 1, 0.3, threads=1025), "found threads = 1025"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1e-320, 0.3, 2, 0.3), "a subnormal number has lost its digits"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 1e-320, 0.3), "found E1 = 9.9998886718268301e-321, expected a Young"),
+    (lambda: cs.solve_inhomogeneity(ONES, 1, 0.3, 1e308, 0.3), "expected a contrast between 1e-100 and 1e100"),
     (lambda: cs.solve_crack(np.ones((6, 6, 6), int), 1, 0.3), "must be a 2-D array"),
     (lambda: cs.solve_crack(np.zeros((6, 6), int), 1, 0.3), "the crack is empty"),
     (lambda: cs.solve_crack(np.ones((6, 6), int), 1, float("nan")), "found n0 = nan"),
@@ -148,6 +153,15 @@ def test_bad_arguments_raise_value_error_with_the_message(call, message):
     with pytest.raises(ValueError) as caught:
         call()
     assert message in str(caught.value)
+
+
+@pytest.mark.parametrize("arguments", [dict(threads="4"), dict(threads=2.0), dict(threads=True), dict(E0="1"),
+                                       dict(tol=None)], ids=str)
+def test_arguments_of_the_wrong_type_raise_type_error(arguments):
+    values = dict(E0=1, n0=0.3, E1=2, n1=0.3)
+    values.update(arguments)
+    with pytest.raises(TypeError):
+        cs.solve_inhomogeneity(ONES, **values)
 
 
 def test_float_flags_are_refused_as_a_type_error():

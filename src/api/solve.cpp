@@ -58,7 +58,7 @@ ProblemSetup make_setup(const Material& matrix, const Material& inhomogeneity, s
   require(csolver::young_modulus_problem("E0", matrix.E));
   require(csolver::poisson_ratio_problem("n0", matrix.nu));
   if (!crack) {
-    require(csolver::inhomogeneity_modulus_problem(inhomogeneity.E));
+    require(csolver::young_modulus_problem("E1", inhomogeneity.E, true, true));  // 0: a void, inf: a rigid inclusion
     require(csolver::poisson_ratio_problem("n1", inhomogeneity.nu));
   }
   require(csolver::tolerance_problem(tol));

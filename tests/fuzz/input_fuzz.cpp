@@ -8,7 +8,7 @@
 
 namespace {
 // Large grids would only measure the allocator; the reading logic is the same.
-void limit_grid(std::int32_t N) {
+void limit_grid(std::int32_t N, std::int32_t /*planes*/) {
   if (N > 24) throw csolver::InputError("input.txt", 0, "grid too large for fuzzing");
 }
 }  // namespace

@@ -52,6 +52,7 @@ inline std::vector<BadInput> bad_inputs() {
       {"word for E0", [](Lines& l) { l[1] = "one"; }, 2, "found 'one', expected a real number (E0)"},
       {"E0 zero", [](Lines& l) { l[1] = "0"; }, 2, "expected a Young's modulus > 0"},
       {"E0 NaN", [](Lines& l) { l[1] = "nan"; }, 2, "E0 = nan"},
+      {"E0 subnormal", [](Lines& l) { l[1] = "1e-320"; }, 2, "a subnormal number has lost its digits"},
       {"n0 one half", [](Lines& l) { l[2] = "0.5"; }, 3, "Poisson's ratio in (-1, 0.5)"},
       {"E1 zero (a pore)", [](Lines& l) { l[4] = "0"; }, 5, "small positive E1", true},
       {"n1 infinite", [](Lines& l) { l[5] = "inf"; }, 6, "n1 = inf", true},

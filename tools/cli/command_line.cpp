@@ -36,6 +36,10 @@ CommandLine parse_command_line(const std::vector<std::string>& args, std::span<c
       cl.help = true;
       continue;
     }
+    if (token == "--version") {
+      cl.version = true;
+      continue;
+    }
     const bool looks_like_option = token.size() > 1 && token[0] == '-' && !parse_number(token);
     if (!looks_like_option) {
       cl.positional.push_back(token);
@@ -49,6 +53,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args, std::span<c
       cl.flags.insert(token);
     } else if (rule->kind == Kind::text) {
       if (a + 1 >= args.size()) throw UsageError("option " + token + " needs a value");
+      // An empty directory name would mean "here" to some calls and fail in others.
+      if (token == "-o" && args[a + 1].empty()) throw UsageError("option -o needs a directory name, got an empty one");
       cl.texts[token] = args[++a];
     } else {
       std::vector<double>& values = cl.numbers[token];

@@ -31,7 +31,8 @@ struct CommandLine {
   std::map<std::string, std::vector<double>> numbers;
   std::map<std::string, std::string> texts;
   std::set<std::string> flags;
-  bool help = false;  // --help or -h
+  bool help = false;     // --help or -h
+  bool version = false;  // --version
 };
 
 // Splits `args` by the rules (several tables may be joined). An unknown

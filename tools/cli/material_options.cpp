@@ -1,5 +1,7 @@
 #include "cli/material_options.h"
 
+#include "model/checks.h"
+
 #include <cmath>
 #include <limits>
 
@@ -16,6 +18,15 @@ double poisson_ratio(Options& o, const std::string& name, double fallback) {
   if (!(nu > -1 && nu < 0.5)) throw UsageError(name + " must lie between -1 and 0.5, got " + format_number(nu));
   return nu;
 }
+
+// The library's own check, before an image is read or a grid made.
+double young_modulus(Options& o, const std::string& name, double fallback) {
+  const double E = o.number(name, fallback);
+  const std::string problem = young_modulus_problem(name.c_str(), E);
+  if (!problem.empty()) throw UsageError(problem);
+  return E;
+}
+
 // A text option so that "inf" reads; the other numbers stay finite.
 double inhomogeneity_modulus(Options& o, double fallback, bool limits_allowed) {
   const std::optional<std::string> text = o.text("--E1");
@@ -25,9 +36,8 @@ double inhomogeneity_modulus(Options& o, double fallback, bool limits_allowed) {
       infinite ? std::optional<double>(std::numeric_limits<double>::infinity()) : parse_number(*text);
   if (!value)
     throw UsageError("--E1 takes a number" + std::string(limits_allowed ? " or inf" : "") + ", got '" + *text + "'");
-  if (limits_allowed && !(*value >= 0))
-    throw UsageError("--E1 must be >= 0 (0: a void) or inf (a rigid inclusion), got " + format_number(*value));
-  if (!limits_allowed && !(*value > 0)) throw UsageError("--E1 must be positive, got " + format_number(*value));
+  const std::string problem = young_modulus_problem("--E1", *value, true, limits_allowed);
+  if (!problem.empty()) throw UsageError(problem);
   return *value;
 }
 }  // namespace
@@ -36,10 +46,11 @@ std::span<const OptionRule> material_option_rules() { return MATERIAL_RULES; }
 
 MaterialOptions read_materials(Options& o, bool limits_allowed) {
   MaterialOptions m;
-  m.E0 = o.positive("--E0", 1);
+  m.E0 = young_modulus(o, "--E0", 1);
   m.n0 = poisson_ratio(o, "--n0", 0.3);
   m.E1_given = o.has("--E1");
   m.E1 = inhomogeneity_modulus(o, m.E0, limits_allowed);
+  if (const std::string problem = contrast_problem(m.E0, m.E1); !problem.empty()) throw UsageError(problem);
   m.n1 = poisson_ratio(o, "--n1", m.n0);
   m.tol = o.positive("--tol", 1e-6);
   return m;

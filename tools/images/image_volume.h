@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,15 +44,30 @@ struct Mask {
 
 // Multi-page greyscale TIFF, 8- or 16-bit unsigned, one page per z slice, all
 // pages the same size. A single page gives nz = 1.
-Mask read_tiff_stack(const std::filesystem::path& file, const Selection& selection);
+//
+// A stack is read whole or refused: every page's directory and strips must
+// lie inside the file (a truncated or damaged file names the page where it
+// breaks), and the declared pixels are checked against the file's size and
+// against `memory_bytes` (0: the machine's memory) before any is allocated,
+// so that a small file declaring a huge page is refused at once.
+Mask read_tiff_stack(const std::filesystem::path& file, const Selection& selection, std::size_t memory_bytes = 0);
+// The same for a TIFF file held in memory (`name` labels the messages).
+Mask read_tiff_bytes(const std::string& name, std::span<const std::uint8_t> bytes, const Selection& selection,
+                     std::size_t memory_bytes);
 
 enum class SampleType { u8, u16le, u16be, i16le, f32le };
 // Parses u8, u16, u16le, u16be, i16, i16le, f32, f32le.
 SampleType parse_sample_type(const std::string& name);
 
 // Headerless volume of nx * ny * nz samples, x fastest, after `header_bytes`.
+// The file must hold exactly that many bytes: a size that differs means the
+// dimensions or the sample type are wrong, and the image would be sheared.
+// A NaN sample is refused (it is neither inside nor outside).
 Mask read_raw_volume(const std::filesystem::path& file, const std::array<std::int32_t, 3>& dims, SampleType type,
-                     std::size_t header_bytes, const Selection& selection);
+                     std::size_t header_bytes, const Selection& selection, std::size_t memory_bytes = 0);
+// The same for a raw file held in memory.
+Mask read_raw_bytes(const std::string& name, std::span<const std::uint8_t> bytes, const std::array<std::int32_t, 3>& dims,
+                    SampleType type, std::size_t header_bytes, const Selection& selection, std::size_t memory_bytes);
 
 // Greyscale samples, x fastest, one page per z; bits 8 or 16; uncompressed
 // or LZW (common in tomography output). For tests and the examples, which

@@ -134,7 +134,8 @@ void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 class BadCommandLine : public ::testing::TestWithParam<BadCase> {};
 
-// A failed call must leave an existing input.txt as it was and create none.
+// A failed call must leave an existing input.txt as it was and create none,
+// even when it was given leave to replace it (--overwrite).
 TEST_P(BadCommandLine, FailsWithAMessageAndWritesNothing) {
   const BadCase& c = GetParam();
   ScratchDir dir(std::string("bad_") + c.name);
@@ -150,7 +151,7 @@ TEST_P(BadCommandLine, FailsWithAMessageAndWritesNothing) {
       if (arg == "NOT_A_TIFF") arg = (dir.path() / "not_a_tiff.tif").string();
       args.push_back(arg);
     }
-    args.insert(args.end(), {"-o", out_dir.string()});
+    args.insert(args.end(), {"-o", out_dir.string(), "--overwrite"});
     const auto run = run_generator_captured(args);
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -180,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"missing_image", {"tiff", "/nonexistent/stack.tif"}, "no such image file"},
                       BadCase{"not_a_tiff", {"tiff", "NOT_A_TIFF"}, "cannot be read as a TIFF file"},
                       BadCase{"raw_without_dims", {"raw", "NOT_A_TIFF", "--type", "u8"}, "needs --dims"},
-                      BadCase{"raw_too_short", {"raw", "NOT_A_TIFF", "--dims", "10", "10", "10", "--type", "u8"}, "need 1000"}),
+                      BadCase{"raw_too_short", {"raw", "NOT_A_TIFF", "--dims", "10", "10", "10", "--type", "u8"}, "need exactly 1000"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.name); });
 
 // The writer copies the text of a coordinate it has formatted before; with

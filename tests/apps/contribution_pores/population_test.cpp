@@ -30,7 +30,7 @@ TEST(PorePopulation, LargestFirstAndFailuresAsStatuses) {
   EXPECT_EQ(largest_first(p, {false, true}), (std::vector<std::size_t>{0}));
 
   options.materials.E1 = 1e-3;
-  const SolveSettings pore_settings{options.materials, 1, false};
+  const SolveSettings pore_settings{options.materials, 1, false, {}};
   PoreTask empty = build_task(p, options, 0);
   ASSERT_TRUE(empty.failure.empty());
   std::fill(empty.flags.begin(), empty.flags.end(), 0);

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadStudy{"option_of_no_shape", {"penny", "--M", "16,24,32", "--power", "3"}, "does not apply to shape penny"},
         BadStudy{"no_contrast", {"sphere", "--M", "8,12,16"}, "an inhomogeneity needs --E1"},
         BadStudy{"kernel_of_a_volume", {"sphere", "--E1", "2", "--M", "8,12,16", "--kernel", "exact"}, "cracks only"},
-        BadStudy{"negative_modulus", {"sphere", "--E1", "-1", "--M", "8,12,16"}, "--E1 must be >= 0"},
+        BadStudy{"negative_modulus", {"sphere", "--E1", "-1", "--M", "8,12,16"}, "found --E1 = -1, expected a Young's modulus > 0, or exactly 0 or infinity"},
         BadStudy{"modulus_not_a_number", {"sphere", "--E1", "soft", "--M", "8,12,16"}, "--E1 takes a number or inf"},
         BadStudy{"unknown_formulation", {"sphere", "--E1", "0", "--M", "8,12,16", "--formulation", "dual"},
                  "--formulation takes bounded, specified"},
@@ -204,6 +205,42 @@ TEST(Study, AnInterruptedStudyKeepsItsFinishedLevels) {
   EXPECT_EQ(s["levels"][1]["M"], 10);
   EXPECT_TRUE(s["extrapolated"].is_null());
   EXPECT_FALSE(fs::exists(dir.path() / "study.txt"));
+}
+
+// The same interruption of a study given --overwrite over a finished one:
+// the earlier study's three files are as they were, and the levels finished
+// go to study.partial.json.
+TEST(Study, AnInterruptedOverwriteLeavesTheEarlierStudyWhole) {
+  const testing::ScratchDir dir(testing::current_test_name());
+  const std::string first_command = std::string("'") + CONTRIBUTION_STUDY + "' penny --M 4,6,8 -o '" + dir.path().string() +
+                                    "' > /dev/null";
+  ASSERT_EQ(std::system(first_command.c_str()), 0);
+  std::map<std::string, std::string> earlier;
+  for (const char* name : {"study.json", "study.txt", "study.png"}) earlier[name] = testing::read_text(dir.path() / name);
+  const fs::path partial = dir.path() / "study.partial.json";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    execl(CONTRIBUTION_STUDY, CONTRIBUTION_STUDY, "sphere", "--E1", "0.2", "--threads", "1", "--M", "8,10,64", "-o",
+          dir.path().c_str(), "--overwrite", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 600; ++i) {
+    if (fs::exists(partial) && json::parse(testing::read_text(partial))["levels"].size() == 2) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  for (const auto& [name, text] : earlier) EXPECT_EQ(testing::read_text(dir.path() / name), text) << name;
+  const json s = json::parse(testing::read_text(partial));
+  EXPECT_EQ(s["complete"], false);
+  EXPECT_EQ(s["levels"].size(), 2u);
 }
 
 }  // namespace
