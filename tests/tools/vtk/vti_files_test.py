@@ -20,10 +20,10 @@ BUILD_DIR = pathlib.Path(os.environ["CONTRIBUTION_BUILD_DIR"])
 ENV = dict(os.environ, OMP_WAIT_POLICY="passive")
 
 
-def run(program, *args):
+def run(program, *args, status=0):
     done = subprocess.run([str(BUILD_DIR / program), *map(str, args)], capture_output=True, text=True, env=ENV)
-    assert done.returncode == 0, done.stdout + done.stderr
-    return done.stdout
+    assert done.returncode == status, done.stdout + done.stderr
+    return done.stdout + done.stderr
 
 
 def read_vti(path):
@@ -87,6 +87,12 @@ def test_study_fields_of_a_penny_crack_are_the_modules_openings(tmp_path):
         # BiCGSTAB on the crack carries plan rounding further: 1e-7 of the largest value.
         np.testing.assert_allclose(opening, np.moveaxis(c.opening[load], 0, -1), rtol=0,
                                    atol=1e-7 * np.abs(c.opening).max())
+    # An earlier study's fields are not destroyed unasked; replaced by a study
+    # without --fields, they go, as they would not match it.
+    study = ("contribution_study", "penny", "--radius", 0.4, "--M", "8,10,12", "-o", tmp_path)
+    assert "fields.vti" in run(*study, status=2)
+    run(*study, "--overwrite")
+    assert not (tmp_path / "fields.vti").exists() and (tmp_path / "study.json").exists()
 
 
 def ball(shape, centre, radius):
