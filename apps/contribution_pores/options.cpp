@@ -2,6 +2,7 @@
 
 #include "cli/contrast_options.h"
 #include "cli/shape_options.h"
+#include "contribution_pores/conduction_pores.h"
 
 #include <iterator>
 
@@ -24,6 +25,9 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--plans", cli::Kind::text, 1},
     {"--resume", cli::Kind::flag, 0},
     {"--overwrite", cli::Kind::flag, 0},
+    {"--physics", cli::Kind::text, 1},
+    {"--k0", cli::Kind::number, 1},
+    {"--k1", cli::Kind::number, 1},
 };
 
 }  // namespace
@@ -75,24 +79,33 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   p.overwrite = o.has("--overwrite");
   if (p.resume && p.overwrite) throw UsageError("give either --resume (go on with DIR's run) or --overwrite (replace it), not both");
 
-  p.materials = cli::read_materials(o, true);
-  if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
-  if (!(p.materials.E1 < p.materials.E0))
-    throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
-                     " is not below --E0 " + cli::format_number(p.materials.E0) +
-                     " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
-  // The console program's numerics by default; an exact void takes the bounded
-  // formulation, whose smoothed mean is the worst of the estimates
-  // (docs/validation.md), so it takes the coefficient mean unless told.
-  p.contrast = {contribution::FormulationRule::specified,
-                p.materials.E1 == 0 ? contribution::MeanFieldEstimate::coefficient
-                                    : contribution::MeanFieldEstimate::smoothed};
-  if (o.text("--formulation") || o.text("--mean-field")) {
-    const cli::ContrastOptions given = cli::read_contrast(o);
-    if (o.text("--formulation")) p.contrast.formulation_rule = given.formulation_rule;
-    if (o.text("--mean-field")) p.contrast.mean_field_estimate = given.mean_field_estimate;
+  const std::string physics = o.text("--physics").value_or("elasticity");
+  if (physics != "elasticity" && physics != "conductivity")
+    throw UsageError("--physics takes 'elasticity' (the default) or 'conductivity', got '" + physics + "'");
+  p.conduction = physics == "conductivity";
+  if (p.conduction && p.vtk) throw UsageError("--vtk writes the pores' elastic values; it does not apply with --physics conductivity");
+  if (p.conduction) {
+    read_conduction_options(o, p);
+  } else {
+    p.materials = cli::read_materials(o, true);
+    if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
+    if (!(p.materials.E1 < p.materials.E0))
+      throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
+                       " is not below --E0 " + cli::format_number(p.materials.E0) +
+                       " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+    // The console program's numerics by default; an exact void takes the bounded
+    // formulation, whose smoothed mean is the worst of the estimates
+    // (docs/validation.md), so it takes the coefficient mean unless told.
+    p.contrast = {contribution::FormulationRule::specified,
+                  p.materials.E1 == 0 ? contribution::MeanFieldEstimate::coefficient
+                                      : contribution::MeanFieldEstimate::smoothed};
+    if (o.text("--formulation") || o.text("--mean-field")) {
+      const cli::ContrastOptions given = cli::read_contrast(o);
+      if (o.text("--formulation")) p.contrast.formulation_rule = given.formulation_rule;
+      if (o.text("--mean-field")) p.contrast.mean_field_estimate = given.mean_field_estimate;
+    }
+    cli::check_contrast(p.contrast, p.materials.E1);
   }
-  cli::check_contrast(p.contrast, p.materials.E1);
 
   p.selection = cli::describe_selection(o);
   read.mask = cli::read_image(p.image_kind, p.image_file, o);
@@ -140,6 +153,10 @@ Grid and materials:
   --formulation F       bounded, specified (default), stiffness or compliance
   --mean-field A        smoothed (default; coefficient for --E1 0), coefficient or corrected
   --tol T               BiCGSTAB tolerance (default 1e-6)
+  --physics conductivity   instead of H and N: each pore's resistivity contribution
+                        tensor R and the effective conductivity (docs/conductivity.md);
+                        --k0 K (matrix, default 1), --k1 K (the pore's, default 0:
+                        insulating); no journal (--resume) and no MPI in this mode
 
 Run:
   -o DIR                output directory (required; created if missing)

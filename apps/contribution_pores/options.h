@@ -50,6 +50,11 @@ struct PoresOptions {
   bool overwrite = false;  // replace an earlier run's files once this run's are complete
   bool vtk = false;        // also write pores.vti
   std::string selection;        // "value >= 100", ...
+  // --physics conductivity: each pore's resistivity contribution tensor in a
+  // matrix of conductivity k0, the pore's own conductivity k1 (0: empty),
+  // and the effective conductivity (conduction_pores.h).
+  bool conduction = false;
+  double k0 = 1, k1 = 0;
 };
 
 // The options and the image's inside voxels: everything is checked before

@@ -4,6 +4,7 @@
 #include "contribution/contrast.h"
 #include "cli/output_folder.h"
 #include "cli/version.h"
+#include "contribution_pores/conduction_pores.h"
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
 #include "contribution_pores/pores_picture.h"
@@ -180,6 +181,7 @@ void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, c
 
 int solve_and_write(const cli::CommandLine& cl, std::FILE* out, std::FILE* err, Distributor* distributor) {
   ReadOptions read = read_pores_options(cl);
+  if (read.options.conduction) return run_conduction_pores(std::move(read), out, err, distributor);
   const PoresOptions& o = read.options;
   const Population population = analyse_image(std::move(read.mask), o);
   describe_population(out, o, population);

@@ -59,15 +59,6 @@ std::string general(double value) {
 
 double entry(const contribution::Tensor6& t, const Entry& e) { return t[e.row][e.column]; }
 
-// The plausible model whose limit lies nearest the extrapolated value: the
-// curve a reader sees the levels follow.
-const contribution::ModelFit* drawn_model(const contribution::Extrapolation& e) {
-  const contribution::ModelFit* best = nullptr;
-  for (const contribution::ModelFit& m : e.models)
-    if (m.plausible && (!best || std::abs(m.limit - e.value) < std::abs(best->limit - e.value))) best = &m;
-  return best;
-}
-
 contribution::Extrapolation entry_extrapolation(const Study& study, const Entry& e) {
   std::vector<double> h, values;
   for (const StudyLevel& level : study.levels) {
@@ -78,6 +69,17 @@ contribution::Extrapolation entry_extrapolation(const Study& study, const Entry&
 }
 
 }  // namespace
+
+// The plausible model whose limit lies nearest the extrapolated value: the
+// curve a reader sees the levels follow.
+const contribution::ModelFit* drawn_model(const contribution::Extrapolation& e) {
+  const contribution::ModelFit* best = nullptr;
+  for (const contribution::ModelFit& m : e.models)
+    if (m.plausible && (!best || std::abs(m.limit - e.value) < std::abs(best->limit - e.value))) best = &m;
+  return best;
+}
+
+std::string format_json(const nlohmann::ordered_json& value) { return compact(value); }
 
 std::string shear_pairs(contribution::ShearOrder order) {
   return order == contribution::ShearOrder::yz_xz_xy ? "23, 13, 12" : "12, 13, 23";
@@ -108,6 +110,7 @@ std::vector<Entry> main_entries(const Study& study) {
 
 std::string study_json(const StudyDescription& d, const Study& study, bool complete) {
   json out;
+  out["physics"] = "elasticity";
   out["problem"] = study.crack ? "crack" : "inhomogeneity";
   out["text"] = d.text;
   out["kernel"] = study.crack ? json(study.kernel == contribution::PlanarKernel::exact ? "exact" : "specified") : json(nullptr);

@@ -4,6 +4,8 @@
 // and study.png (the main entries against h with their fits).
 #include "contribution/study.h"
 
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -30,6 +32,13 @@ std::vector<Entry> main_entries(const contribution::Study& study);
 
 // The shear pairs of rows and columns 4, 5, 6: "23, 13, 12" or "12, 13, 23".
 std::string shear_pairs(contribution::ShearOrder order);
+
+// Two-space indentation, a matrix row or a level's iterations on one line.
+std::string format_json(const nlohmann::ordered_json& value);
+
+// The plausible model whose limit lies nearest the extrapolated value: the
+// curve a reader sees the levels follow; null when none is plausible.
+const contribution::ModelFit* drawn_model(const contribution::Extrapolation& e);
 
 // `complete`: false when the study was stopped before its last level.
 std::string study_json(const StudyDescription& description, const contribution::Study& study, bool complete);

@@ -7,6 +7,7 @@
 #include "cli/shape_options.h"
 #include "cli/version.h"
 #include "contribution/study.h"
+#include "contribution_study/conduction_study.h"
 #include "contribution_study/field_files.h"
 #include "contribution_study/study_files.h"
 #include "files/atomic_file.h"
@@ -36,11 +37,12 @@ constexpr cli::OptionRule STUDY_RULES[] = {
     {"--M", cli::Kind::text, 1},      {"--kernel", cli::Kind::text, 1}, {"--threads", cli::Kind::number, 1},
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
     {"--shifts", cli::Kind::number, 1}, {"--seed", cli::Kind::number, 1},  {"--overwrite", cli::Kind::flag, 0},
+    {"--physics", cli::Kind::text, 1}, {"--k0", cli::Kind::number, 1},  {"--k1", cli::Kind::text, 1},
     {"--fields", cli::Kind::flag, 0},
 };
 const std::set<std::string> COMMON = {"--M",  "--kernel", "--threads", "--text", "-o",  "--crack",       "--E0",
                                       "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field", "--shifts",
-                                      "--seed", "--overwrite", "--fields"};
+                                      "--seed", "--overwrite", "--physics", "--fields"};
 
 // An inhomogeneity's levels when --M is not given: with the coefficient mean
 // they extrapolate void, rigid and weakly contrasting spheres to within 1 %
@@ -151,6 +153,11 @@ contribution::ProgressCallback progress_lines(std::FILE* out) {
 int study(const cli::CommandLine& cl, std::FILE* out) {
   const std::string subject = cl.positional.empty() ? "this shape" : "shape " + cl.positional[0];
   cli::Options o(cl, subject);
+  const std::string physics = o.text("--physics").value_or("elasticity");
+  if (physics == "conductivity" || physics == "both")
+    return conduction_study(cl, o, out, {progress_lines(out), on_stop_signal, &stop_requested, parse_levels});
+  if (physics != "elasticity")
+    throw UsageError("--physics takes 'elasticity' (the default), 'conductivity' or 'both' (cracks), got '" + physics + "'");
   const std::optional<std::string> levels_text = o.text("--M");
   const cli::MaterialOptions m = cli::read_materials(o, true);
   const cli::ContrastOptions contrast = cli::read_contrast(o);
@@ -277,6 +284,7 @@ std::string help_text() {
   return std::string(R"(Usage: contribution_study SHAPE [shape options] [--M M1,M2,M3,...] [--E0 E] [--n0 N] [--E1 E]
                           [--n1 N] [--tol T] [--formulation F] [--mean-field A] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR] [--overwrite]
                           [--fields]
+       contribution_study SHAPE [shape options] --physics conductivity [--k0 K0] --k1 K1 [--M ...]
 
 Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
 process and extrapolates every entry of the compliance and stiffness contribution
@@ -298,6 +306,14 @@ Problem:
                shifted by random sub-step offsets, which averages out the staircase
                scatter between levels; analytic shapes only
   --seed S     the offsets' seed (default 1): the same seed gives the same offsets
+  --physics P  elasticity (default) or conductivity: the resistivity and conductivity
+               contribution tensors R and K (3x3) instead of H and N (docs/conductivity.md)
+  --k0 K0      conductivity: the matrix conductivity (default 1)
+  --k1 K1      conductivity: the inhomogeneity's, 0 (insulator) to inf (perfect
+               conductor); cracks are insulating and take none. Without --M the
+               levels default to 64..112 step 8 (cracks: 128..640 step 64)
+               both (cracks): conductivity, then the elastic crack (--E0, --n0) on the
+               same levels, and the cross-property ratio H33/R33 = 2 (1 - n0^2) k0 / E0
   --threads T  threads of the solver (default: all cores)
   --text TEXT  the title (default: a description of the shape)
   -o DIR       where study.json, study.txt and study.png go (default: here; created)

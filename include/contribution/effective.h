@@ -155,4 +155,40 @@ Tensor6 nia_stiffness(const Material& matrix, const std::vector<StiffnessPhase>&
 Tensor6 mori_tanaka_compliance(const Material& matrix, const std::vector<CompliancePhase>& phases);
 Tensor6 mori_tanaka_stiffness(const Material& matrix, const std::vector<StiffnessPhase>& phases);
 
+// ------------------------------------------------ conduction (scalar) --
+//
+// Effective conductivity of a matrix (conductivity k0) with families of
+// inhomogeneities, pores or cracks oriented at random (or of isotropic R), so
+// that each enters through the isotropic part of its contribution tensors,
+// K = tr(K)/3 = -k0^2 tr(R)/3 (contribution/conductivity.h). Pores are
+// insulating inhomogeneities (k1 = 0); cracks are insulating, their R not
+// divided by any volume, their weight a number density.
+
+struct ConductionPhase {
+  Kind kind = Kind::pore;
+  double weight = 0;  // volume fraction; number density for cracks
+  Tensor3 R{};        // resistivity contribution tensor
+  double k1 = 0;      // inhomogeneities: their conductivity, up to infinity; pores and cracks: 0
+};
+
+// Non-interaction, conductivity form: k = k0 + sum w_i K_i.
+double nia_conductivity(double k0, const std::vector<ConductionPhase>& phases);
+// Non-interaction, resistivity form: 1/k = 1/k0 + sum w_i R_i (R_i = tr(R_i)/3).
+double nia_resistivity(double k0, const std::vector<ConductionPhase>& phases);
+
+// Mori-Tanaka: every inhomogeneity sees the mean field of the matrix,
+//   k = k0 + (sum w_i K_i) / (c0 + sum w_i L_i),
+// c0 = 1 - (sum of volume fractions), L_i the isotropic part of the field
+// concentration, K_i / (k1 - k0): -K_i/k0 for pores and cracks (their field
+// or jump is the insulator's), 0 for perfect conductors, 1 where k1 = k0.
+double mori_tanaka_conductivity(double k0, const std::vector<ConductionPhase>& phases);
+
+// Maxwell's scheme: the far field of all the inhomogeneities is that of one
+// sphere of the effective conductivity holding them,
+//   k = k0 + 1 / (1 / (sum w_i K_i) - 1 / (3 k0)),
+// for a sum below 3 k0 (where the sphere would conduct perfectly); k0 when
+// the sum is 0. For spheres it equals Mori-Tanaka and the Hashin-Shtrikman
+// bound on the matrix's side.
+double maxwell_conductivity(double k0, const std::vector<ConductionPhase>& phases);
+
 }  // namespace contribution::effective

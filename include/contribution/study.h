@@ -122,6 +122,14 @@ struct TensorExtrapolation {
 TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels,
                                         double distance_margin = EXTRAPOLATION_MARGIN);
 
+// The same for 3x3 tensors (conduction, contribution/conductivity_study.h).
+struct Tensor3Extrapolation {
+  Tensor3 value{}, error{}, order{};
+  double dominant_order = 0;
+};
+Tensor3Extrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor3>& levels,
+                                         double distance_margin = EXTRAPOLATION_MARGIN);
+
 // ------------------------------------------------ a study through the solver --
 
 // One grid of a study.

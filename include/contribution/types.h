@@ -16,6 +16,11 @@ struct Material {
 // (soft inhomogeneities and pores, E1/E0 <= 1).
 enum class Formulation { stiffness, compliance };
 
+// Steady conduction: field, the unknown is the polarization (k1 - k0) e,
+// bounded for an insulator; flux, the dual polarization (1/k1 - 1/k0) q,
+// bounded for a perfect conductor.
+enum class ConductivityFormulation { field, flux };
+
 // The shear pairs standing in rows and columns 4, 5, 6 of a result's tensors.
 enum class ShearOrder { yz_xz_xy, xy_xz_yz };
 

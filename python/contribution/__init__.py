@@ -12,6 +12,8 @@ Modules:
                             same code as the contribution_input program
     contribution.effective  non-interaction and Mori-Tanaka schemes,
                             concentration tensors, isotropic projections
+    contribution.conductivity  solve_conductivity: resistivity and conductivity
+                            contribution tensors R, K of the same shapes
     contribution.study      grid-refinement studies: tensors extrapolated to
                             h = 0 with error bars (also contribution.study())
 
@@ -21,6 +23,7 @@ docs/python.md.
 
 from ._solve import (Box, Cancelled, CrackResult, InhomogeneityResult, LoadCase, Material, ProgressEvent,
                      ResourceError, grid_step, node_coordinates, solve_crack, solve_inhomogeneity)
+from .conductivity import ConductivityResult, solve_conductivity
 from . import effective, shapes
 from .shapes import ImageError
 from .study import StudyLevel, StudyResult, study
@@ -28,5 +31,5 @@ from .study import StudyLevel, StudyResult, study
 __all__ = [
     "solve_inhomogeneity", "solve_crack", "InhomogeneityResult", "CrackResult", "LoadCase", "Box",
     "ProgressEvent", "Material", "Cancelled", "ResourceError", "ImageError", "grid_step", "node_coordinates",
-    "shapes", "effective", "study", "StudyResult", "StudyLevel",
+    "shapes", "effective", "study", "StudyResult", "StudyLevel", "solve_conductivity", "ConductivityResult",
 ]

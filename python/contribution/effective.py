@@ -50,6 +50,8 @@ __all__ = [
     "strain_from_stress_concentration", "concentration_tensors",
     "nia_compliance", "nia_stiffness", "mori_tanaka_compliance", "mori_tanaka_stiffness",
     "compliance_phase", "stiffness_phase", "compliance_error", "isotropic_moduli_range",
+    "ConductionPhase", "nia_conductivity", "nia_resistivity", "mori_tanaka_conductivity", "maxwell_conductivity",
+    "conduction_phase", "crack_cross_property_ratio",
 ]
 
 
@@ -346,3 +348,67 @@ def isotropic_moduli_range(S, S_error) -> tuple:
 
     return m, {"K": K, "G": G, "E": (young(K[0], G[0]), young(K[1], G[1])),
                "nu": (poisson(K[0], G[1]), poisson(K[1], G[0]))}
+
+
+# ------------------------------------------------ conduction (scalar) --
+
+class ConductionPhase(NamedTuple):
+    """One family of randomly oriented (or isotropic) members in conduction terms.
+
+    kind: "inhomogeneity", "pore" (insulating) or "crack" (insulating; weight
+    = number density); weight: volume fraction or number density; R: 3x3
+    resistivity contribution tensor (solve_conductivity's .R); k1: an
+    inhomogeneity's conductivity (math.inf for a perfect conductor), 0 for
+    pores and cracks. Each enters through tr(R)/3.
+    """
+
+    kind: str
+    weight: float
+    R: np.ndarray
+    k1: float = 0.0
+
+
+def _conduction_tuples(phases) -> list:
+    return [(p.kind, float(p.weight), np.asarray(p.R, dtype=float), float(p.k1))
+            if isinstance(p, ConductionPhase) else (p[0], float(p[1]), np.asarray(p[2], dtype=float),
+                                                    float(p[3]) if len(p) > 3 else 0.0) for p in phases]
+
+
+def nia_conductivity(k0: float, phases) -> float:
+    """Non-interaction in conductivity: k = k0 + sum w_i K_i, K_i = -k0^2 tr(R_i)/3."""
+    return _c.nia_conductivity(float(k0), _conduction_tuples(phases))
+
+
+def nia_resistivity(k0: float, phases) -> float:
+    """Non-interaction in resistivity: 1/k = 1/k0 + sum w_i tr(R_i)/3."""
+    return _c.nia_resistivity(float(k0), _conduction_tuples(phases))
+
+
+def mori_tanaka_conductivity(k0: float, phases) -> float:
+    """Mori-Tanaka: k = k0 + (sum w_i K_i) / (c0 + sum w_i K_i / (k1_i - k0)); pores and cracks have k1 = 0."""
+    return _c.mori_tanaka_conductivity(float(k0), _conduction_tuples(phases))
+
+
+def maxwell_conductivity(k0: float, phases) -> float:
+    """Maxwell's scheme with a spherical effective region: k = k0 + 1 / (1 / (sum w_i K_i) - 1 / (3 k0))."""
+    return _c.maxwell_conductivity(float(k0), _conduction_tuples(phases))
+
+
+def conduction_phase(result, weight: float, kind: Optional[str] = None) -> ConductionPhase:
+    """A ConductionPhase from a solve_conductivity result: "crack" for a crack, else "pore" for k1 = 0 and
+    "inhomogeneity" otherwise (or as `kind` says)."""
+    if result.crack:
+        return ConductionPhase("crack", float(weight), result.R, 0.0)
+    kind = kind or ("pore" if result.k1 == 0 else "inhomogeneity")
+    return ConductionPhase(kind, float(weight), result.R, result.k1)
+
+
+def crack_cross_property_ratio(elastic, conduction) -> float:
+    """H33 / R33 of one crack solved by solve_crack and solve_conductivity on the same flags.
+
+    The normal opening and the potential jump solve the same operator, so
+    the ratio is 2 (1 - n0^2) k0 / E0 for every crack shape and every grid.
+    """
+    if not conduction.crack:
+        raise ValueError("crack_cross_property_ratio needs a conduction result of a crack (2-D flags)")
+    return float(elastic.H[2, 2] / conduction.R[2, 2])

@@ -67,9 +67,37 @@ std::vector<Phase> phases_from(const py::list& phases, const char* tensor_name, 
   return out;
 }
 
+// A conduction phase as (kind, weight, R 3x3, k1).
+std::vector<fx::ConductionPhase> conduction_phases_from(const py::list& phases) {
+  std::vector<fx::ConductionPhase> out;
+  std::size_t index = 1;
+  for (const py::handle item : phases) {
+    const auto fields = item.cast<py::tuple>();
+    if (fields.size() != 4) throw py::value_error("internal: a conduction phase is (kind, weight, R, k1)");
+    const std::string where = "phase " + std::to_string(index++) + ": ";
+    fx::ConductionPhase p;
+    p.kind = kind_from(fields[0].cast<std::string>());
+    p.weight = fields[1].cast<double>();
+    const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(fields[2]);
+    if (!a || a.ndim() != 2 || a.shape(0) != 3 || a.shape(1) != 3) throw py::value_error(where + "R must be a 3x3 array");
+    const auto v = a.unchecked<2>();
+    for (py::ssize_t r = 0; r < 3; ++r)
+      for (py::ssize_t c = 0; c < 3; ++c) p.R[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = v(r, c);
+    p.k1 = fields[3].cast<double>();
+    out.push_back(p);
+  }
+  return out;
+}
+
 }  // namespace
 
 void bind_effective(py::module_& m) {
+  m.def("nia_conductivity", [](double k0, const py::list& p) { return fx::nia_conductivity(k0, conduction_phases_from(p)); });
+  m.def("nia_resistivity", [](double k0, const py::list& p) { return fx::nia_resistivity(k0, conduction_phases_from(p)); });
+  m.def("mori_tanaka_conductivity",
+        [](double k0, const py::list& p) { return fx::mori_tanaka_conductivity(k0, conduction_phases_from(p)); });
+  m.def("maxwell_conductivity",
+        [](double k0, const py::list& p) { return fx::maxwell_conductivity(k0, conduction_phases_from(p)); });
   m.def("formulation_of", [](const MaterialPair& matrix, const MaterialPair& inhomogeneity) {
     return fx::formulation_of(material(matrix), material(inhomogeneity)) == fx::Origin::stiffness_formulation
                ? "stiffness"

@@ -5,6 +5,7 @@
 // its place.
 #include "bindings.h"
 
+#include "contribution/conductivity.h"
 #include "contribution/solve.h"
 #include "contribution/study.h"
 #include "model/checks.h"
@@ -346,6 +347,52 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
   return d;
 }
 
+// Conduction: 3-D flags an inhomogeneity of conductivity k1, 2-D flags an
+// insulating crack (k1 ignored).
+py::dict solve_conductivity(const py::array_t<std::int32_t>& flags, double k0, double k1, double tol, int threads,
+                            bool measure_plans, std::size_t memory_bytes, const py::object& forward) {
+  Interruption interruption;
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  options.progress = progress_into_python(&forward, &interruption);
+  const bool crack = flags.ndim() == 2;
+  const contribution::ConductivityResult r = run_released(
+      [&] {
+        if (crack) {
+          contribution::ConductivityCrackProblem p;
+          p.k0 = k0;
+          p.nodes_per_axis = static_cast<std::int32_t>(flags.shape(0));
+          p.flags = flags_x_fastest(flags, 2);
+          p.tol = tol;
+          return contribution::solve_conductivity(std::move(p), options);
+        }
+        contribution::ConductivityProblem p;
+        p.k0 = k0;
+        p.k1 = k1;
+        p.nodes_per_axis = static_cast<std::int32_t>(flags.shape(0));
+        p.flags = flags_x_fastest(flags, 3);
+        p.tol = tol;
+        return contribution::solve_conductivity(std::move(p), options);
+      },
+      interruption);
+  py::dict d;
+  d["crack"] = r.crack;
+  d["formulation"] = contribution::describe(r.formulation);
+  d["mean"] = r.mean == contribution::ConductivityMean::nodal ? "nodal" : "smoothed";
+  d["R"] = to_numpy(r.R);
+  d["K"] = to_numpy(r.K);
+  d["mean_field"] = to_numpy(r.mean_field);
+  d["max_jump"] = r.max_jump;
+  py::list cases;
+  for (const contribution::LoadCaseStatus& s : r.load_cases) cases.append(load_case_tuple(s));
+  d["load_cases"] = cases;
+  d["conv_flag"] = r.conv_flag;
+  d["M"] = r.M;
+  d["h"] = r.h;
+  d["box"] = box_tuple(r.box);
+  d["seconds"] = seconds_dict(r.seconds);
+  return d;
+}
+
 }  // namespace
 
 void bind_solve(py::module_& m) {
@@ -359,6 +406,8 @@ void bind_solve(py::module_& m) {
   m.def("solve_crack", &solve_crack, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("tol"),
         py::arg("exact_kernel"), py::arg("keep_opening"), py::arg("threads"), py::arg("measure_plans"),
         py::arg("memory_bytes"), py::arg("forward"));
+  m.def("solve_conductivity", &solve_conductivity, py::arg("flags"), py::arg("k0"), py::arg("k1"), py::arg("tol"),
+        py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"));
   m.def("grid_step", &contribution::grid_step, py::arg("M"));
   m.def("physical_memory_bytes", &csolver::physical_memory_bytes);
   // The command lines' check of E1/E0, shared: an empty string, or the message.

@@ -38,6 +38,24 @@ std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout, int
   return std::max(build, solve) + grid.size() * (2 * sizeof(double) + sizeof(std::int32_t));
 }
 
+std::size_t conductivity_solver_bytes(const BoxBounds& box, SpectrumLayout layout, int threads) {
+  const std::vector<int> e = box.extents(3);
+  constexpr int kernels = 7, components = 3;
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, kernels, layout);
+  const std::size_t solve = PaddedConvolution::estimate_bytes(e, kernels, components, thread_count(threads), layout) +
+                            box.size() * VOLUME_FIELDS * components * sizeof(double);
+  return std::max(build, solve) + box.size() * (3 * sizeof(double) + sizeof(std::int32_t));
+}
+
+std::size_t crack_flux_solver_bytes(const BoxBounds& grid, SpectrumLayout layout, int threads) {
+  const std::vector<int> e = grid.extents(2);
+  constexpr int kernels = 2;
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, kernels, layout);
+  const std::size_t solve = PaddedConvolution::estimate_bytes(e, kernels, 1, thread_count(threads), layout) +
+                            grid.size() * CRACK_FIELDS * sizeof(double);
+  return std::max(build, solve) + grid.size() * (2 * sizeof(double) + sizeof(std::int32_t));
+}
+
 std::string memory_shortfall(const char* what, std::size_t bytes, std::size_t available) {
   constexpr double GIB = 1024.0 * 1024.0 * 1024.0;
   char message[256];

@@ -18,6 +18,13 @@ std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layo
 std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout = SpectrumLayout::octant,
                                int threads = 0);
 
+// The conduction solvers: three components and seven kernels per box node, or
+// one component and two kernels per crack node.
+std::size_t conductivity_solver_bytes(const BoxBounds& box, SpectrumLayout layout = SpectrumLayout::octant,
+                                      int threads = 0);
+std::size_t crack_flux_solver_bytes(const BoxBounds& grid, SpectrumLayout layout = SpectrumLayout::octant,
+                                    int threads = 0);
+
 // "<what> needs about X GiB of memory, but this machine has Y GiB".
 std::string memory_shortfall(const char* what, std::size_t bytes, std::size_t available);
 

@@ -18,27 +18,6 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool inside_grid(std::int32_t offset, std::int32_t extent, std::int32_t N) {
-  return offset >= 0 && extent >= 1 && offset + extent <= N;
-}
-
-// An empty set of flagged nodes, or coordinates far off the regular grid,
-// would give a box outside the node table.
-void check_bounds(const BoxBounds& b, const NodeTable& nodes, bool crack) {
-  if (b.nx < 1 || b.ny < 1 || b.nz < 1)
-    throw InvalidProblem(crack ? "no node is flagged 1: the crack is empty"
-                               : "no node is flagged 1: the inhomogeneity is empty");
-  if (!inside_grid(b.ix0, b.nx, nodes.N) || !inside_grid(b.iy0, b.ny, nodes.N) || !inside_grid(b.iz0, b.nz, nodes.N))
-    throw InvalidProblem(
-        "the flagged nodes' coordinates do not lie on the grid over [-1, 1]^3 that M defines "
-        "(node (i, j, k) at -1 + (i-1)h, -1 + (j-1)h, -1 + (k-1)h)");
-}
-
-
-void check_memory(std::size_t bytes, const RunOptions& options, const char* what) {
-  if (options.machine_memory_bytes > 0) require_memory(bytes, options.machine_memory_bytes, what);
-}
-
 // Copies a load case's openings (three per sub-grid node) into the plane.
 void keep_opening(const BoxBounds& b, std::int32_t N, int lc, std::span<const double> opening,
                   std::vector<double>& plane) {
@@ -83,7 +62,27 @@ std::size_t field_bytes(std::int32_t N) {
   return VOLUME_COMPONENTS * VOLUME_COMPONENTS * n * n * n * sizeof(double);
 }
 
+bool inside_grid(std::int32_t offset, std::int32_t extent, std::int32_t N) {
+  return offset >= 0 && extent >= 1 && offset + extent <= N;
+}
+
 }  // namespace
+
+// An empty set of flagged nodes, or coordinates far off the regular grid,
+// would give a box outside the node table.
+void check_bounds(const BoxBounds& b, const NodeTable& nodes, bool crack) {
+  if (b.nx < 1 || b.ny < 1 || b.nz < 1)
+    throw InvalidProblem(crack ? "no node is flagged 1: the crack is empty"
+                               : "no node is flagged 1: the inhomogeneity is empty");
+  if (!inside_grid(b.ix0, b.nx, nodes.N) || !inside_grid(b.iy0, b.ny, nodes.N) || !inside_grid(b.iz0, b.nz, nodes.N))
+    throw InvalidProblem(
+        "the flagged nodes' coordinates do not lie on the grid over [-1, 1]^3 that M defines "
+        "(node (i, j, k) at -1 + (i-1)h, -1 + (j-1)h, -1 + (k-1)h)");
+}
+
+void check_memory(std::size_t bytes, const RunOptions& options, const char* what) {
+  if (options.machine_memory_bytes > 0) require_memory(bytes, options.machine_memory_bytes, what);
+}
 
 InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Progress& progress,
                                    const RunOptions& options) {

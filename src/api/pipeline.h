@@ -49,6 +49,14 @@ struct CrackRun {
   std::vector<double> opening;  // with keep_opening: (load case, component, j, i) over the N x N plane
 };
 
+// Throws contribution::InvalidProblem for an empty set of flagged nodes or
+// coordinates so far off the regular grid that the box leaves the table.
+void check_bounds(const BoxBounds& b, const NodeTable& nodes, bool crack);
+
+// Throws contribution::ResourceError when the options give the machine's
+// memory and `bytes` exceed it.
+void check_memory(std::size_t bytes, const RunOptions& options, const char* what);
+
 // Both take the node table by value and release it as soon as the box or the
 // crack's sub-grid has been copied out, so the table and the solver's arrays
 // never coexist. Bad shapes throw contribution::InvalidProblem, a shortfall

@@ -2,6 +2,7 @@
 // branch's sequence and returns plain results.
 #include "contribution/solve.h"
 
+#include "api/interface_support.h"
 #include "api/pipeline.h"
 #include "model/checks.h"
 
@@ -16,42 +17,7 @@ namespace {
 
 using csolver::NodeTable;
 using csolver::ProblemSetup;
-
-// 1290^3 < 2^31: node counts of a volume grid stay 32-bit, as in input.txt.
-constexpr std::int32_t LARGEST_VOLUME_N = 1290;
-// 46341^2 > 2^31: the crack plane's node count stays 32-bit.
-constexpr std::int32_t LARGEST_PLANE_N = 46340;
-
-void require(const std::string& problem) {
-  if (!problem.empty()) throw InvalidProblem(problem);
-}
-
-// The number of grid nodes, N^rank, once N is known to be usable.
-std::size_t check_grid(std::int32_t N, int rank, std::int32_t largest, std::size_t flags) {
-  if (N < 2 || N > largest)
-    throw InvalidProblem("found N = " + std::to_string(N) + " nodes per axis, expected 2 <= N <= " +
-                         std::to_string(largest) + " (N = M + 1, M >= 1 intervals)");
-  std::size_t nodes = 1;
-  for (int r = 0; r < rank; ++r) nodes *= static_cast<std::size_t>(N);
-  if (flags != nodes)
-    throw InvalidProblem("found " + std::to_string(flags) + " node flags, expected N^" + std::to_string(rank) +
-                         " = " + std::to_string(nodes) + " for N = " + std::to_string(N));
-  return nodes;
-}
-
-// Coordinates are optional, but given for every axis of the grid or none.
-void check_coordinates(std::initializer_list<const std::vector<double>*> axes, std::size_t nodes) {
-  bool any = false;
-  for (const std::vector<double>* c : axes) any = any || !c->empty();
-  if (!any) return;
-  for (const std::vector<double>* c : axes) {
-    if (c->size() != nodes)
-      throw InvalidProblem("found " + std::to_string(c->size()) + " values in a coordinate array, expected " +
-                           std::to_string(nodes) + " (one per node, for every axis) or none");
-    for (double v : *c)
-      if (!std::isfinite(v)) throw InvalidProblem("found a non-finite node coordinate, expected finite coordinates");
-  }
-}
+using namespace detail;
 
 ProblemSetup make_setup(const Material& matrix, const Material& inhomogeneity, std::int32_t N, double tol,
                         bool crack) {
@@ -74,45 +40,6 @@ ProblemSetup make_setup(const Material& matrix, const Material& inhomogeneity, s
   setup.tol = tol;
   csolver::derive_constants(setup);
   return setup;
-}
-
-csolver::RunOptions run_options(const SolveOptions& options) {
-  csolver::RunOptions run;
-  run.effort = options.measure_plans ? csolver::PlannerEffort::measure : csolver::PlannerEffort::estimate;
-  run.threads = options.threads;
-  run.machine_memory_bytes = options.machine_memory_bytes;
-  return run;
-}
-
-// The callback's answer decides whether the solve goes on.
-void notify(const SolveOptions& options, const ProgressEvent& event) {
-  if (options.progress && !options.progress(event)) throw Cancelled();
-}
-
-csolver::Progress progress_hooks(const SolveOptions& options) {
-  csolver::Progress progress;
-  progress.ready = [&options] { notify(options, {ProgressEvent::Kind::kernel_ready, 0, 0, 0, nullptr}); };
-  progress.iteration = [&options](int load_case, int iteration, double error) {
-    notify(options, {ProgressEvent::Kind::iteration, load_case, iteration, error, nullptr});
-  };
-  progress.finished = [&options](int load_case, const LoadCaseStatus& status) {
-    notify(options, {ProgressEvent::Kind::load_case_finished, load_case, status.iterations, status.error, &status});
-  };
-  return progress;
-}
-
-template <int Rows, int Cols, class Matrix>
-std::array<std::array<double, Cols>, Rows> to_array(const Matrix& m) {
-  std::array<std::array<double, Cols>, Rows> out{};
-  for (int r = 0; r < Rows; ++r)
-    for (int c = 0; c < Cols; ++c) out[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = m(r, c);
-  return out;
-}
-
-Box box_of(const csolver::BoxBounds& b) { return {{b.ix0, b.iy0, b.iz0}, {b.nx, b.ny, b.nz}}; }
-
-KernelSpectra spectra_of(csolver::SpectrumLayout layout) {
-  return layout == csolver::SpectrumLayout::octant ? KernelSpectra::octant : KernelSpectra::half_spectrum;
 }
 
 }  // namespace

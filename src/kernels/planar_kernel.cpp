@@ -55,10 +55,15 @@ std::vector<AxisParities> planar_kernel_parities() {
   return parities;
 }
 
-std::vector<AxisParities> planar_kernel_symmetry(const CrackGrid& grid) {
+bool separable_plane(const CrackGrid& grid) {
   const std::size_t nx = static_cast<std::size_t>(grid.bounds.nx);
   for (std::size_t n = 0; n < grid.size(); ++n)
-    if (grid.crack_x[n] != grid.crack_x[n % nx] || grid.crack_y[n] != grid.crack_y[n - n % nx]) return {};
+    if (grid.crack_x[n] != grid.crack_x[n % nx] || grid.crack_y[n] != grid.crack_y[n - n % nx]) return false;
+  return true;
+}
+
+std::vector<AxisParities> planar_kernel_symmetry(const CrackGrid& grid) {
+  if (!separable_plane(grid)) return {};
   return planar_kernel_parities();
 }
 

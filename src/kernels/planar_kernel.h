@@ -38,6 +38,9 @@ PlanarKernelValues planar_kernel_values(double dx, double dy, double h, double G
 // others even.
 std::vector<AxisParities> planar_kernel_parities();
 
+// Whether crack_x depends on i alone and crack_y on j alone, bit for bit.
+bool separable_plane(const CrackGrid& grid);
+
 // The mirror rule makes every kernel exactly even or odd off the axes. On
 // the axes (m = 0 or n = 0) K12 is taken from coordinates and vanishes only
 // when crack_x depends on i alone and crack_y on j alone: then the parities

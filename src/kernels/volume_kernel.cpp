@@ -1,5 +1,6 @@
 #include "kernels/volume_kernel.h"
 
+#include "kernels/box_offsets.h"
 #include "kernels/special_functions.h"
 
 #include <cmath>
@@ -198,52 +199,27 @@ std::vector<AxisParities> volume_kernel_symmetry(Formulation formulation, const 
 }
 
 void build_volume_kernel(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv) {
-  const BoxBounds& b = box.bounds;
   const double h = setup.h;
   const double eps = h * DIRECTION_EPS;
   // The stored matrix is the negative of the usual operator in both variants.
   const double sign = setup.formulation == Formulation::stiffness ? -1.0 : 1.0;
-  auto node = [&](int i, int j, int k) {
-    return static_cast<std::size_t>(i) +
-           static_cast<std::size_t>(b.nx) * (static_cast<std::size_t>(j) + static_cast<std::size_t>(b.ny) * static_cast<std::size_t>(k));
-  };
-  // The octant layout takes the offsets with no negative component only; the
-  // others follow from them by the parities of the entries.
-  const bool octant = conv.layout() == SpectrumLayout::octant;
-  const int q_first = octant ? 0 : -(b.ny - 1);
-  const int r_first = octant ? 0 : -(b.nz - 1);
-  // Offsets are independent and write disjoint padded points: share them out.
-#pragma omp parallel for num_threads(conv.threads()) schedule(dynamic)
-  for (int p = 0; p < b.nx; ++p)
-    for (int q = q_first; q < b.ny; ++q)
-      for (int r = r_first; r < b.nz; ++r) {
-        // One offset of each pair +-(p, q, r): the first non-zero component positive.
-        const bool zero = p == 0 && q == 0 && r == 0;
-        if (p == 0 && (q < 0 || (q == 0 && r < 0))) continue;
-        double t = 0;
-        std::array<double, 3> u{0, 0, 0};
-        if (!zero) {
-          // Both nodes are real box nodes, so perturbed coordinates enter as read.
-          const std::size_t a = node(std::max(p, 0), std::max(q, 0), std::max(r, 0));
-          const std::size_t c = node(std::max(-p, 0), std::max(-q, 0), std::max(-r, 0));
-          const double d[3] = {box.box_x[a] - box.box_x[c], box.box_y[a] - box.box_y[c], box.box_z[a] - box.box_z[c]};
-          const double rho = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-          t = rho / h;
-          for (int axis = 0; axis < 3; ++axis) u[static_cast<std::size_t>(axis)] = d[axis] / (rho + eps);
-        }
-        const RadialFunctions f = volume_radial_functions(t, h);
-        const std::array<double, VOLUME_ENTRIES> entries =
-            volume_kernel_entries(f, u, setup.c_nu, setup.G0, setup.formulation);
-        const std::size_t here = conv.sample_index({p, q, r});
-        const bool mirrored = !zero && !octant;
-        const std::size_t mirror = mirrored ? conv.padded_index({-p, -q, -r}) : here;
-        for (int s = 0; s < VOLUME_ENTRIES; ++s) {
-          conv.set_kernel_sample(s, here, sign * entries[static_cast<std::size_t>(s)]);
-          if (mirrored) conv.set_kernel_sample(s, mirror, sign * entries[static_cast<std::size_t>(s)]);
-        }
-        conv.set_kernel_sample(VOLUME_GAUSS, here, f.g);
-        if (mirrored) conv.set_kernel_sample(VOLUME_GAUSS, mirror, f.g);
-      }
+  for_each_box_offset(box, conv, [&](const BoxOffset& o) {
+    double t = 0;
+    std::array<double, 3> u{0, 0, 0};
+    if (!o.zero) {
+      t = o.rho / h;
+      for (std::size_t axis = 0; axis < 3; ++axis) u[axis] = o.d[axis] / (o.rho + eps);
+    }
+    const RadialFunctions f = volume_radial_functions(t, h);
+    const std::array<double, VOLUME_ENTRIES> entries =
+        volume_kernel_entries(f, u, setup.c_nu, setup.G0, setup.formulation);
+    for (int s = 0; s < VOLUME_ENTRIES; ++s) {
+      conv.set_kernel_sample(s, o.here, sign * entries[static_cast<std::size_t>(s)]);
+      if (o.mirrored) conv.set_kernel_sample(s, o.mirror, sign * entries[static_cast<std::size_t>(s)]);
+    }
+    conv.set_kernel_sample(VOLUME_GAUSS, o.here, f.g);
+    if (o.mirrored) conv.set_kernel_sample(VOLUME_GAUSS, o.mirror, f.g);
+  });
   conv.transform_kernels();
 }
 

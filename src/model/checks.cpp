@@ -41,6 +41,19 @@ std::string poisson_ratio_problem(const char* name, double nu) {
   return "found " + std::string(name) + " = " + full_precision(nu) + ", expected a Poisson's ratio in (-1, 0.5)";
 }
 
+// As for the moduli: a subnormal conductivity has lost its digits and its
+// resistivity overflows.
+std::string matrix_conductivity_problem(double k0) {
+  if (std::isnormal(k0) && k0 > 0) return {};
+  return "found k0 = " + full_precision(k0) + ", expected a finite matrix conductivity > 0 (a normal double)";
+}
+
+std::string inhomogeneity_conductivity_problem(double k1) {
+  if ((std::isnormal(k1) && k1 > 0) || k1 == 0 || k1 == std::numeric_limits<double>::infinity()) return {};
+  return "found k1 = " + full_precision(k1) +
+         ", expected a conductivity from 0 (insulator) to infinity (perfect conductor), a normal double between";
+}
+
 std::string tolerance_problem(double tol) {
   if (std::isfinite(tol) && tol >= 0) return {};
   return "found tol = " + full_precision(tol) + ", expected a finite tolerance >= 0";

@@ -28,6 +28,13 @@ std::string contrast_problem(double E0, double E1);
 // Poisson's ratio strictly inside (-1, 0.5): at 0.5 the Lame constant is infinite.
 std::string poisson_ratio_problem(const char* name, double nu);
 
+// The matrix conductivity k0: a normal finite double > 0.
+std::string matrix_conductivity_problem(double k0);
+
+// The inhomogeneity's conductivity k1: 0 (insulator) to infinity (perfect
+// conductor): exactly 0, +infinity or a normal positive double.
+std::string inhomogeneity_conductivity_problem(double k1);
+
 // Finite and >= 0.
 std::string tolerance_problem(double tol);
 

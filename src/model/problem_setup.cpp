@@ -155,7 +155,7 @@ Formulation choose_formulation(contribution::FormulationRule rule, double E1, do
   return specified;
 }
 
-Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds& bounds) {
+Box box_geometry(const NodeTable& nodes, const BoxBounds& bounds) {
   Box box;
   box.bounds = bounds;
   const std::size_t count = bounds.size();
@@ -163,11 +163,6 @@ Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds
   box.box_y.resize(count);
   box.box_z.resize(count);
   box.box_flag.resize(count);
-  box.box_coef_vol.assign(count, 0.0);
-  box.box_coef_shear.assign(count, 0.0);
-  const bool stiff = setup.formulation == Formulation::stiffness;
-  const double coef_vol = stiff ? setup.dC_vol : setup.dS_vol;
-  const double coef_shear = stiff ? setup.dC_shear : setup.dS_shear;
   std::size_t n = 0;
   for (std::int32_t k = 0; k < bounds.nz; ++k)
     for (std::int32_t j = 0; j < bounds.ny; ++j)
@@ -177,11 +172,23 @@ Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds
         box.box_y[n] = nodes.y(src, bounds.iy0 + j);
         box.box_z[n] = nodes.z(src, bounds.iz0 + k);
         box.box_flag[n] = nodes.node_flag[src];
-        if (box.box_flag[n] == 1) {
-          box.box_coef_vol[n] = coef_vol;
-          box.box_coef_shear[n] = coef_shear;
-        }
       }
+  return box;
+}
+
+Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds& bounds) {
+  Box box = box_geometry(nodes, bounds);
+  const std::size_t count = bounds.size();
+  box.box_coef_vol.assign(count, 0.0);
+  box.box_coef_shear.assign(count, 0.0);
+  const bool stiff = setup.formulation == Formulation::stiffness;
+  const double coef_vol = stiff ? setup.dC_vol : setup.dS_vol;
+  const double coef_shear = stiff ? setup.dC_shear : setup.dS_shear;
+  for (std::size_t n = 0; n < count; ++n)
+    if (box.box_flag[n] == 1) {
+      box.box_coef_vol[n] = coef_vol;
+      box.box_coef_shear[n] = coef_shear;
+    }
   return box;
 }
 

@@ -119,6 +119,9 @@ Formulation choose_formulation(double E1, double E0);
 // A fixed formulation whose contrast is infinite throws InvalidProblem.
 Formulation choose_formulation(contribution::FormulationRule rule, double E1, double E0);
 
+// Copies the box's coordinates and flags out of the node table (no contrast).
+Box box_geometry(const NodeTable& nodes, const BoxBounds& bounds);
+
 // Copies the box out of the node table and fills the contrast per node.
 Box build_box(const ProblemSetup& setup, const NodeTable& nodes, const BoxBounds& bounds);
 

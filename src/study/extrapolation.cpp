@@ -236,17 +236,21 @@ Extrapolation extrapolate(const std::vector<double>& h, const std::vector<double
   return result;
 }
 
-TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels,
-                                        double distance_margin) {
+namespace {
+
+// Every entry of square tensors extrapolated by the scalar rule; the
+// dominant order is that of the diagonal entry of largest magnitude.
+template <std::size_t Size, class Result, class Tensor>
+Result extrapolate_entries(const std::vector<double>& h, const std::vector<Tensor>& levels, double distance_margin) {
   if (h.size() != levels.size())
     throw std::invalid_argument("extrapolate_tensors: " + std::to_string(h.size()) + " grid steps but " +
                                 std::to_string(levels.size()) + " tensors");
-  TensorExtrapolation result;
+  Result result;
   double dominant = -1;
   result.dominant_order = NaN;
   std::vector<double> values(levels.size());
-  for (std::size_t i = 0; i < 6; ++i)
-    for (std::size_t j = 0; j < 6; ++j) {
+  for (std::size_t i = 0; i < Size; ++i)
+    for (std::size_t j = 0; j < Size; ++j) {
       for (std::size_t l = 0; l < levels.size(); ++l) values[l] = levels[l][i][j];
       Extrapolation e;
       try {
@@ -260,6 +264,18 @@ TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std:
       if (i == j && e.value != 0 && std::abs(e.value) > dominant) dominant = std::abs(e.value), result.dominant_order = e.order;
     }
   return result;
+}
+
+}  // namespace
+
+TensorExtrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor6>& levels,
+                                        double distance_margin) {
+  return extrapolate_entries<6, TensorExtrapolation>(h, levels, distance_margin);
+}
+
+Tensor3Extrapolation extrapolate_tensors(const std::vector<double>& h, const std::vector<Tensor3>& levels,
+                                         double distance_margin) {
+  return extrapolate_entries<3, Tensor3Extrapolation>(h, levels, distance_margin);
 }
 
 }  // namespace contribution

@@ -1,6 +1,8 @@
 // Solving a shape on a list of grids and extrapolating its tensors.
 #include "contribution/study.h"
 
+#include "study/level_loop.h"
+
 #include <algorithm>
 #include <string>
 
@@ -22,20 +24,6 @@ void extrapolate_levels(Study& study) {
   }
   study.H = extrapolate_tensors(h, H, study.distance_margin);
   study.N = extrapolate_tensors(h, N, study.distance_margin);
-}
-
-// The shared loop: `solve` solves one level into a StudyLevel and sets the
-// study's kind.
-template <class Solve>
-Study run_levels(const std::vector<std::int32_t>& M, const StudyObserver& observer, Study study, Solve&& solve) {
-  check_study_levels(M);
-  for (std::int32_t m : M) {
-    if (observer.level_started) observer.level_started(m);
-    study.levels.push_back(solve(m, study));
-    extrapolate_levels(study);
-    if (observer.level_finished) observer.level_finished(study);
-  }
-  return study;
 }
 
 }  // namespace
@@ -85,7 +73,7 @@ Study run_inhomogeneity_study_averaged(const std::function<InhomogeneityProblem(
   check_count(count);
   Study start;
   start.shifts = count;
-  return run_levels(M, observer, start, [&](std::int32_t m, Study& study) {
+  return run_levels(M, observer, start, extrapolate_levels, [&](std::int32_t m, Study& study) {
     StudyLevel level{m, 0, {}, {}, {}, 1, 0};
     for (int s = 0; s < count; ++s) {
       const InhomogeneityResult r = solve_inhomogeneity(at_level(m, s), options);
@@ -110,7 +98,7 @@ Study run_crack_study_averaged(const std::function<CrackProblem(std::int32_t M, 
   Study start;
   start.crack = true;
   start.shifts = count;
-  return run_levels(M, observer, start, [&](std::int32_t m, Study& study) {
+  return run_levels(M, observer, start, extrapolate_levels, [&](std::int32_t m, Study& study) {
     StudyLevel level{m, 0, {}, {}, {}, 1, 0};
     for (int s = 0; s < count; ++s) {
       const CrackResult r = solve_crack(at_level(m, s), options);

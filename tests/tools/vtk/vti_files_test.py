@@ -134,3 +134,6 @@ def test_pores_vti_holds_the_kept_pores_labels_and_values(tmp_path):
             np.testing.assert_allclose(arrays[name][0].reshape(shape)[mine], expected, rtol=1e-6, err_msg=name)
     for name in ("volume", "H_norm", "H33", "aspect_ratio"):
         assert not arrays[name][0].reshape(shape)[label == 0].any(), name
+    # A conduction run has no elastic values to write: refused, not ignored.
+    assert "--vtk" in run("contribution_pores", raw, "--dims", 28, 24, 20, "--type", "u8", "--physics", "conductivity",
+                          "--k1", 0, "--vtk", "-o", tmp_path / "conduction", status=2)
