@@ -25,6 +25,7 @@ struct RunOptions {
   std::size_t machine_memory_bytes = 0;  // 0: no memory check
   PlanarKernel kernel = PlanarKernel::specified;  // the crack's traction kernel
   bool keep_opening = false;             // crack: keep the opening fields on the plane
+  bool keep_field = false;               // inhomogeneity: keep the solved fields on the grid
   contribution::Precision precision = contribution::Precision::double_precision;
 };
 
@@ -36,6 +37,7 @@ struct InhomogeneityRun {
   SpectrumLayout convolution = SpectrumLayout::half_spectrum;  // the kernel spectra's layout taken
   contribution::Precision precision = contribution::Precision::double_precision;
   contribution::StageSeconds seconds;
+  std::vector<double> field;  // with keep_field: as InhomogeneityResult::field
 };
 
 struct CrackRun {

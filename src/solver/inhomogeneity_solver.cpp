@@ -82,7 +82,8 @@ void add_flagged(const Box& box, std::span<const double> x, int load_case, Matri
 }  // namespace
 
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress, SinglePaddedConvolution* single) {
+                                       const Progress& progress, const FieldSink& keep_field,
+                                       SinglePaddedConvolution* single) {
   InhomogeneityOperator op(box, conv, single);
   const std::size_t size = box.size() * VOLUME_COMPONENTS;
   BicgstabWorkspace work(size);
@@ -114,6 +115,7 @@ InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box
 
     add_flagged(box, x, n, solution.coefficient_mean);
     evaluate_field(op, x);
+    if (keep_field) keep_field(n, x);
     add_flagged(box, x, n, solution.smoothed_mean);
   }
   solution.smoothed_mean /= flagged;

@@ -9,6 +9,7 @@
 #include "solver/progress.h"
 
 #include <array>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -53,9 +54,15 @@ struct InhomogeneitySolution {
 // (I - (I - m^-1) / a)^-1 (contribution/contrast.h, `corrected`).
 Matrix6 corrected_mean(const Matrix6& coefficient_mean, double flagged_fraction);
 
+// Receives each load case's field at the box nodes (the Gaussian sum of the
+// coefficients, six components per node in the solver's order, x fastest),
+// load cases counted from 0.
+using FieldSink = std::function<void(int load_case, std::span<const double> field)>;
+
 // With single given, every load case is solved by mixed-precision iterative
 // refinement; otherwise in double precision throughout.
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress, SinglePaddedConvolution* single = nullptr);
+                                       const Progress& progress, const FieldSink& keep_field = {},
+                                       SinglePaddedConvolution* single = nullptr);
 
 }  // namespace csolver
