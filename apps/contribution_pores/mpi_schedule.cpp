@@ -31,6 +31,7 @@ struct TaskHeader {
   std::int32_t measure_plans;
   contribution::FormulationRule formulation_rule;
   contribution::MeanFieldEstimate mean_field_estimate;
+  std::int32_t mixed_precision;
 };
 
 // Waits for a message without spinning: Open MPI's blocking receive polls
@@ -62,7 +63,8 @@ std::vector<char> receive_bytes(const MPI_Status& status) {
 std::vector<char> encode_task(const PoreTask& task, const PoresOptions& o) {
   const TaskHeader header{task.index, task.label, task.M, o.materials.E0, o.materials.n0, o.materials.E1,
                           o.materials.n1, o.materials.tol, o.threads, o.measure_plans ? 1 : 0,
-                          o.contrast.formulation_rule, o.contrast.mean_field_estimate};
+                          o.contrast.formulation_rule, o.contrast.mean_field_estimate,
+                          o.precision == contribution::Precision::mixed ? 1 : 0};
   std::vector<char> bytes(sizeof header + task.flags.size());
   std::memcpy(bytes.data(), &header, sizeof header);
   for (std::size_t n = 0; n < task.flags.size(); ++n) bytes[sizeof header + n] = static_cast<char>(task.flags[n]);
@@ -219,6 +221,8 @@ int serve_as_worker(const MpiWorld& world) {
     settings.threads = header.threads > 0 ? header.threads : automatic;
     settings.measure_plans = header.measure_plans != 0;
     settings.contrast = {header.formulation_rule, header.mean_field_estimate};
+    settings.precision =
+        header.mixed_precision != 0 ? contribution::Precision::mixed : contribution::Precision::double_precision;
     PoreResult result;
     if (stop_signal() != 0) {
       result.index = task.index;

@@ -1,9 +1,11 @@
 #include "contribution_pores/options.h"
 
 #include "cli/contrast_options.h"
+#include "cli/precision_setting.h"
 #include "cli/shape_options.h"
 #include "contribution_pores/conduction_pores.h"
 
+#include <cstdlib>
 #include <iterator>
 
 namespace csolver::pores {
@@ -78,6 +80,7 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   p.resume = o.has("--resume");
   p.overwrite = o.has("--overwrite");
   if (p.resume && p.overwrite) throw UsageError("give either --resume (go on with DIR's run) or --overwrite (replace it), not both");
+  p.precision = cli::precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
 
   const std::string physics = o.text("--physics").value_or("elasticity");
   if (physics != "elasticity" && physics != "conductivity")

@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "cli/contrast_options.h"
 #include "cli/material_options.h"
+#include "contribution/precision.h"
 #include "images/pore_properties.h"
 
 #include <cstdint>
@@ -46,6 +47,7 @@ struct PoresOptions {
   // process to process, and BiCGSTAB at a pore's contrast carries that
   // rounding into H at 1e-4 relative (tol 1e-6).
   bool measure_plans = false;
+  contribution::Precision precision = contribution::Precision::mixed;  // CONTRIBUTION_PRECISION
   bool resume = false;
   bool overwrite = false;  // replace an earlier run's files once this run's are complete
   bool vtk = false;        // also write pores.vti

@@ -177,6 +177,7 @@ std::string pores_json(const PoresOptions& o, const Population& population, cons
   top["tol"] = o.materials.tol;
   top["formulation_rule"] = contribution::describe(o.contrast.formulation_rule);
   top["mean_field_estimate"] = contribution::describe(o.contrast.mean_field_estimate);
+  top["precision"] = contribution::describe(o.precision);
   top["conventions"] = {
       {"centroid", "voxel coordinates (x, y, z): voxel centres at integers, x = column, y = row, z = page"},
       {"bbox", "voxel indices, half-open: begin <= index < end"},

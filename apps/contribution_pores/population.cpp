@@ -100,6 +100,7 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
   solve.threads = settings.threads;
   solve.measure_plans = settings.measure_plans;
   solve.machine_memory_bytes = physical_memory_bytes();
+  solve.precision = settings.precision;
   solve.progress = [stop](const contribution::ProgressEvent&) { return stop == nullptr || *stop == 0; };
 
   const double start = monotonic_seconds();

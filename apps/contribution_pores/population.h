@@ -31,6 +31,7 @@ struct SolveSettings {
   int threads = 0;
   bool measure_plans = true;
   cli::ContrastOptions contrast;
+  contribution::Precision precision = contribution::Precision::mixed;
 };
 
 struct PoreTask {

@@ -44,7 +44,8 @@ void Recorder::record(const PoreResult& r, int rank) {
 
 bool solve_serially(const Population& population, const PoresOptions& options, const std::vector<std::size_t>& order,
                     Recorder& recorder) {
-  const SolveSettings settings{options.materials, options.threads, options.measure_plans, options.contrast};
+  const SolveSettings settings{options.materials, options.threads, options.measure_plans, options.contrast,
+                               options.precision};
   for (std::size_t index : order) {
     if (stop_signal() != 0) return false;
     const PoreTask task = build_task(population, options, index);

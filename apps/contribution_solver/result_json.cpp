@@ -91,6 +91,7 @@ std::string inhomogeneity_result_json(const ProblemSetup& setup, const contribut
   out["mean_field_estimate"] = contribution::describe(result.mean_field_estimate);
   out["box"] = box(result.box, setup.h, false);
   out["convolution"] = contribution::describe(result.spectra);
+  out["precision"] = contribution::describe(result.precision);
   out["conv_flag"] = result.conv_flag;
   out["symmetry_flag"] = result.symmetry_flag;
   out["load_cases"] = load_cases(result.load_cases);
@@ -110,6 +111,7 @@ std::string crack_result_json(const ProblemSetup& setup, const contribution::Cra
   out["kernel"] = result.kernel == contribution::PlanarKernel::exact ? "exact" : "specified";
   out["box"] = box(result.box, setup.h, true);
   out["convolution"] = contribution::describe(result.spectra);
+  out["precision"] = contribution::describe(result.precision);
   out["conv_flag"] = result.conv_flag;
   out["symmetry_flag"] = 1;  // as printed: the crack branch has no symmetry test
   out["load_cases"] = load_cases(result.load_cases);

@@ -37,6 +37,7 @@ Eigen::Matrix<double, static_cast<int>(Rows), static_cast<int>(Cols)> to_matrix(
 contribution::SolveOptions solve_options(std::FILE* out, std::FILE* err) {
   contribution::SolveOptions options;
   options.machine_memory_bytes = physical_memory_bytes();
+  options.precision = precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
   options.progress = [print = console_progress(out, err)](const contribution::ProgressEvent& event) {
     const bool go_on = print(event);
     if (event.kind == contribution::ProgressEvent::Kind::kernel_ready) save_fftw_wisdom();
@@ -129,6 +130,13 @@ contribution::ProgressCallback console_progress(std::FILE* out, std::FILE* err) 
   };
 }
 
+contribution::Precision precision_setting(const char* setting) {
+  contribution::Precision precision = contribution::Precision::double_precision;
+  if (setting == nullptr || contribution::parse_precision(setting, precision)) return precision;
+  throw InputError("the environment", 0,
+                   std::string("found CONTRIBUTION_PRECISION=") + setting + ", expected 'double' or 'mixed'");
+}
+
 contribution::PlanarKernel planar_kernel_setting(const char* setting) {
   if (setting == nullptr || std::strcmp(setting, "specified") == 0) return contribution::PlanarKernel::specified;
   if (std::strcmp(setting, "exact") == 0) return contribution::PlanarKernel::exact;
@@ -143,6 +151,7 @@ int run_program(const fs::path& dir, std::FILE* out, std::FILE* err) {
     const double t_start = monotonic_seconds();
     ProblemInput input = read_problem(source, check_node_table);
     if (input.setup.is_crack()) planar_kernel_setting(std::getenv("CONTRIBUTION_PLANAR_KERNEL"));
+    precision_setting(std::getenv("CONTRIBUTION_PRECISION"));  // refused before any output is touched
     const Destination destination = prepare_destination(dir);
     load_fftw_wisdom();  // transforms planned by earlier runs on this machine
     const contribution::SolveOptions options = solve_options(out, err);

@@ -17,6 +17,9 @@ contribution::ProgressCallback console_progress(std::FILE* out, std::FILE* err);
 // CONTRIBUTION_PLANAR_KERNEL (value of `setting`, null when unset) says
 // "exact"; any other value is an error (InputError naming the variable).
 contribution::PlanarKernel planar_kernel_setting(const char* setting);
+// CONTRIBUTION_PRECISION: unset or "double" (the default), or "mixed";
+// InputError naming the environment otherwise.
+contribution::Precision precision_setting(const char* setting);
 
 // The whole program in directory `dir`; returns the exit status: 0 done,
 // 2 bad input, 1 any other failure (destination, memory, output).

@@ -125,6 +125,7 @@ std::string study_json(const StudyDescription& d, const Study& study, bool compl
   out["distance_margin"] = study.distance_margin;
   out["shifts"] = study.shifts;  // solves averaged per level, the shape shifted by sub-step offsets
   out["shift_seed"] = study.shifts > 1 ? json(d.seed) : json(nullptr);
+  out["precision"] = contribution::describe(study.precision);
   out["complete"] = complete;
   json levels = json::array();
   for (const StudyLevel& level : study.levels) {

@@ -4,6 +4,7 @@
 #include "cli/exit_status.h"
 #include "cli/material_options.h"
 #include "cli/output_folder.h"
+#include "cli/precision_setting.h"
 #include "cli/shape_options.h"
 #include "cli/version.h"
 #include "contribution/study.h"
@@ -21,6 +22,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <set>
@@ -178,6 +180,8 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   if (shape.crack && (o.text("--formulation") || o.text("--mean-field")))
     throw UsageError("--formulation and --mean-field apply to inhomogeneities only");
   o.reject_unused(COMMON);
+  // Refused before the output directory is made.
+  const contribution::Precision precision = cli::precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
 
   StudyDescription d{o.text("--text").value_or(shape.description), m.E0, m.n0, m.E1, m.n1, m.tol};
   if (!shape.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
@@ -203,6 +207,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   contribution::SolveOptions options;
   options.threads = threads;
   options.machine_memory_bytes = physical_memory_bytes();
+  options.precision = precision;
   options.progress = progress_lines(out);
   contribution::StudyObserver observer;
   observer.level_started = [out](std::int32_t M) {

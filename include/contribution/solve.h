@@ -15,6 +15,7 @@
 // under the stiffness formulation), exactly as the console program reports.
 #include "contribution/contrast.h"
 #include "contribution/errors.h"
+#include "contribution/precision.h"
 #include "contribution/types.h"
 
 #include <array>
@@ -45,6 +46,9 @@ struct SolveOptions {
   // estimated need exceeds it is refused with ResourceError before the large
   // arrays are allocated. 0: no check.
   std::size_t machine_memory_bytes = 0;
+  // mixed: transforms in single precision inside the iterations, corrected
+  // by double-precision residuals to the same tolerance (contribution/precision.h).
+  Precision precision = Precision::mixed;
   ProgressCallback progress;
 };
 
@@ -119,6 +123,7 @@ struct InhomogeneityResult {
   double h = 0;
   Box box;
   KernelSpectra spectra = KernelSpectra::octant;
+  Precision precision = Precision::double_precision;  // the precision the solve used
   StageSeconds seconds;
   // With keep_field: the solved field at every node of the N^3 grid (the
   // Gaussian sum of the solved coefficients, whose mean over the nodes
@@ -146,6 +151,7 @@ struct CrackResult {
   double h = 0;
   Box box;
   KernelSpectra spectra = KernelSpectra::octant;
+  Precision precision = Precision::double_precision;  // the precision the solve used
   StageSeconds seconds;
   // With keep_opening: opening[((lc * 3 + c) * N + j) * N + i] for load case
   // lc, component c (0-based) at plane node (i, j); zero outside the box.

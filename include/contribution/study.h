@@ -149,6 +149,7 @@ struct Study {
   FormulationRule formulation_rule = FormulationRule::specified;         // inhomogeneities: as asked
   MeanFieldEstimate mean_field_estimate = MeanFieldEstimate::smoothed;  // inhomogeneities
   ShearOrder shear_order = ShearOrder::yz_xz_xy;
+  Precision precision = Precision::double_precision;  // the precision the levels were solved in
   std::vector<StudyLevel> levels;  // in the order solved: M increasing
   bool extrapolated = false;       // three levels or more
   // The floor the extrapolation took: RISING_ORDER_MARGIN for an

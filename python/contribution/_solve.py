@@ -102,6 +102,7 @@ class _Result:
     h: float
     matrix: Material
     tol: float
+    precision: str = "mixed"  # "double" or "mixed": the arithmetic of the iterations
 
     @property
     def components(self) -> tuple:
@@ -269,13 +270,15 @@ def _common_fields(raw: dict, formulation: str, matrix: Material, tol: float) ->
         H=raw["H"], N=raw["N"], shear_order=_SHEAR_PAIRS[raw["shear_order"]],
         load_cases=[LoadCase(*c) for c in raw["load_cases"]], conv_flag=raw["conv_flag"],
         symmetry_flag=raw["symmetry_flag"], formulation=formulation, elapsed_seconds=raw["seconds"]["total"],
-        seconds=raw["seconds"], box=Box(*raw["box"]), M=raw["M"], h=raw["h"], matrix=matrix, tol=tol)
+        seconds=raw["seconds"], box=Box(*raw["box"]), M=raw["M"], h=raw["h"], matrix=matrix, tol=tol,
+        precision=raw["precision"])
 
 
 def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, threads: int = 0,
                         measure_plans: bool = True, progress: Optional[Callable] = None,
                         machine_memory_bytes: Optional[int] = None, formulation: str = "specified",
-                        mean_field: str = "smoothed", keep_field: bool = False) -> InhomogeneityResult:
+                        mean_field: str = "smoothed", keep_field: bool = False,
+                        precision: str = "mixed") -> InhomogeneityResult:
     """Contribution tensors H and N of one inhomogeneity in an infinite isotropic matrix.
 
     flags: array of shape (N, N, N), N = M + 1 >= 2, bool or integer, indexed
@@ -310,6 +313,10 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
     machine_memory_bytes: refuse a problem estimated to need more, with
         contribution.ResourceError, before allocating; None: this machine's
         memory; 0: no check.
+    precision: "mixed" (transforms in single precision inside the
+        iterations, corrected by double-precision residuals to the same
+        tol; tensors within about 1e-6 relative of "double") or "double"
+        (every operation in double precision, as the console program).
 
     The solve runs without the GIL. Ctrl-C (SIGINT) raises KeyboardInterrupt
     within one iteration once the kernel is ready (the kernel stage itself is
@@ -330,7 +337,7 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
         raise ValueError(contrast)
     raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
                                  bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
-                                 str(formulation), str(mean_field), bool(keep_field))
+                                 str(formulation), str(mean_field), bool(keep_field), str(precision))
     field = raw["field"]
     if field is not None:
         field = field.swapaxes(2, 4)  # the library's (lc, c, k, j, i) read as [lc, c, i, j, k]
@@ -341,7 +348,7 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
 
 def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "exact", keep_opening: bool = False,
                 threads: int = 0, measure_plans: bool = True, progress: Optional[Callable] = None,
-                machine_memory_bytes: Optional[int] = None) -> CrackResult:
+                machine_memory_bytes: Optional[int] = None, precision: str = "mixed") -> CrackResult:
     """Contribution tensors H and N of one planar crack in an infinite isotropic matrix.
 
     flags: array of shape (N, N), N = M + 1 >= 2, bool or integer, the crack
@@ -354,7 +361,7 @@ def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "e
         uses unless CONTRIBUTION_PLANAR_KERNEL=exact). docs/planar_kernel.md.
     keep_opening: also return the opening fields (result.opening, shape
         (3, 3, N, N), [load_case, component, i, j]).
-    threads, measure_plans, progress, machine_memory_bytes: as for
+    threads, measure_plans, progress, machine_memory_bytes, precision: as for
         solve_inhomogeneity; so are interruption and errors.
 
     Returns a CrackResult: H, N (6x6, standard order, H not divided by any
@@ -366,7 +373,8 @@ def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "e
         raise ValueError(f"found kernel = {kernel!r}, expected 'exact' or 'specified'")
     matrix, tol = Material(_real("E0", E0), _real("n0", n0)), _real("tol", tol)
     raw = _c.solve_crack(a, matrix.E, matrix.nu, tol, kernel == "exact", bool(keep_opening), _threads(threads),
-                         bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress))
+                         bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
+                         str(precision))
     opening = raw["opening"]
     if opening is not None:
         opening = opening.swapaxes(2, 3)  # the library's (lc, c, j, i) read as [lc, c, i, j]

@@ -62,13 +62,14 @@ class StudyResult:
     shear_order: tuple
     formulation_rule: Optional[str] = None
     mean_field_estimate: Optional[str] = None
+    precision: str = "mixed"
 
 
 def study(shape, levels, E0: float = 1.0, n0: float = 0.3, E1: Optional[float] = None, n1: Optional[float] = None,
           tol: float = 1e-6, kernel: str = "exact", threads: int = 0, measure_plans: bool = True,
           progress: Optional[Callable] = None, on_level: Optional[Callable] = None,
           machine_memory_bytes: Optional[int] = None, formulation: str = "bounded",
-          mean_field: str = "coefficient") -> StudyResult:
+          mean_field: str = "coefficient", precision: str = "mixed") -> StudyResult:
     """Solves `shape` at every M of `levels` and extrapolates H and N to h = 0.
 
     shape: a function M -> flags (a 3-D array (N, N, N) for an inhomogeneity,
@@ -79,8 +80,8 @@ def study(shape, levels, E0: float = 1.0, n0: float = 0.3, E1: Optional[float] =
         more spanning a factor of two in h give a narrow bar.
     E0, n0, E1, n1, tol: as solve_inhomogeneity (E1 is required for an
         inhomogeneity; n1 defaults to n0); kernel: "exact" or "specified" for
-        cracks. threads, measure_plans, progress, machine_memory_bytes: as
-        solve_inhomogeneity; progress events come from every level's solve.
+        cracks. threads, measure_plans, progress, machine_memory_bytes,
+        precision: as solve_inhomogeneity; progress events come from every level's solve.
     on_level: called with M after each level is solved.
     formulation, mean_field: as solve_inhomogeneity, but by default the
         measured choice of contribution_study: "bounded" and "coefficient"
@@ -105,11 +106,11 @@ def study(shape, levels, E0: float = 1.0, n0: float = 0.3, E1: Optional[float] =
     raw = _c.run_study(lambda M: _flags_array(at_level(M), rank), levels, crack, E0, n0,
                        E0 if E1 is None else E1, n0 if n1 is None else n1, tol, kernel == "exact",
                        _threads(threads), measure_plans, _memory_bytes(machine_memory_bytes),
-                       _forwarder(progress), on_level, str(formulation), str(mean_field))
+                       _forwarder(progress), on_level, str(formulation), str(mean_field), str(precision))
     return StudyResult(
         levels=[StudyLevel(l["M"], l["h"], l["H"], l["N"], [LoadCase(*c) for c in l["load_cases"]], l["conv_flag"],
                            l["elapsed_seconds"]) for l in raw["levels"]],
         H=raw["H"]["value"], H_error=raw["H"]["error"], N=raw["N"]["value"], N_error=raw["N"]["error"],
         H_order=raw["H"]["order"], order=raw["H"]["dominant_order"], formulation=raw["formulation"],
         shear_order=_SHEAR_PAIRS[raw["shear_order"]], formulation_rule=raw["formulation_rule"],
-        mean_field_estimate=raw["mean_field_estimate"])
+        mean_field_estimate=raw["mean_field_estimate"], precision=raw["precision"])

@@ -86,8 +86,11 @@ contribution::ProgressCallback progress_into_python(const py::object* forward, I
   };
 }
 
-contribution::SolveOptions solve_options(int threads, bool measure_plans, std::size_t memory_bytes) {
+contribution::SolveOptions solve_options(int threads, bool measure_plans, std::size_t memory_bytes,
+                                         const std::string& precision) {
   contribution::SolveOptions options;
+  if (!contribution::parse_precision(precision.c_str(), options.precision))
+    throw py::value_error("found precision = '" + precision + "', expected 'double' or 'mixed'");
   options.threads = threads;
   options.measure_plans = measure_plans;
   options.machine_memory_bytes = memory_bytes;
@@ -168,6 +171,7 @@ void add_run_record(py::dict& d, const Result& r) {
   d["h"] = r.h;
   d["box"] = box_tuple(r.box);
   d["seconds"] = seconds_dict(r.seconds);
+  d["precision"] = contribution::describe(r.precision);
 }
 
 // A library vector handed to numpy without a copy, with the given shape.
@@ -192,7 +196,7 @@ contribution::MeanFieldEstimate mean_field_estimate(const std::string& name) {
 py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, double n0, double E1, double n1,
                              double tol, int threads, bool measure_plans, std::size_t memory_bytes,
                              const py::object& forward, const std::string& formulation, const std::string& mean_field,
-                             bool keep_field) {
+                             bool keep_field, const std::string& precision) {
   contribution::InhomogeneityProblem problem;
   problem.matrix = {E0, n0};
   problem.inhomogeneity = {E1, n1};
@@ -203,7 +207,7 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
   problem.mean_field_estimate = mean_field_estimate(mean_field);
   problem.keep_field = keep_field;
   Interruption interruption;
-  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
   contribution::InhomogeneityResult r =
       run_released([&] { return contribution::solve_inhomogeneity(std::move(problem), options); }, interruption);
@@ -225,7 +229,7 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
 
 py::dict solve_crack(const py::array_t<std::int32_t>& flags, double E0, double n0, double tol, bool exact_kernel,
                      bool keep_opening, int threads, bool measure_plans, std::size_t memory_bytes,
-                     const py::object& forward) {
+                     const py::object& forward, const std::string& precision) {
   contribution::CrackProblem problem;
   problem.matrix = {E0, n0};
   problem.nodes_per_axis = static_cast<std::int32_t>(flags.shape(0));
@@ -234,7 +238,7 @@ py::dict solve_crack(const py::array_t<std::int32_t>& flags, double E0, double n
   problem.kernel = exact_kernel ? contribution::PlanarKernel::exact : contribution::PlanarKernel::specified;
   problem.keep_opening = keep_opening;
   Interruption interruption;
-  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
   contribution::CrackResult r =
       run_released([&] { return contribution::solve_crack(std::move(problem), options); }, interruption);
@@ -270,11 +274,11 @@ py::dict extrapolation_dict(const contribution::TensorExtrapolation& e) {
 py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>& levels, bool crack, double E0,
                    double n0, double E1, double n1, double tol, bool exact_kernel, int threads, bool measure_plans,
                    std::size_t memory_bytes, const py::object& forward, const py::object& on_level,
-                   const std::string& formulation, const std::string& mean_field) {
+                   const std::string& formulation, const std::string& mean_field, const std::string& precision) {
   const contribution::FormulationRule rule = formulation_rule(formulation);
   const contribution::MeanFieldEstimate estimate = mean_field_estimate(mean_field);
   Interruption interruption;
-  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, precision);
   options.progress = progress_into_python(&forward, &interruption);
   auto flags_at = [&](std::int32_t M) {
     py::gil_scoped_acquire gil;
@@ -342,6 +346,7 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
   d["formulation_rule"] = crack ? py::object(py::none()) : py::object(py::str(contribution::describe(study.formulation_rule)));
   d["mean_field_estimate"] = crack ? py::object(py::none()) : py::object(py::str(contribution::describe(study.mean_field_estimate)));
   d["shear_order"] = study.shear_order == contribution::ShearOrder::yz_xz_xy ? "yz_xz_xy" : "xy_xz_yz";
+  d["precision"] = contribution::describe(study.precision);
   d["H"] = extrapolation_dict(study.H);
   d["N"] = extrapolation_dict(study.N);
   return d;
@@ -352,7 +357,8 @@ py::dict run_study(const py::function& at_level, const std::vector<std::int32_t>
 py::dict solve_conductivity(const py::array_t<std::int32_t>& flags, double k0, double k1, double tol, int threads,
                             bool measure_plans, std::size_t memory_bytes, const py::object& forward) {
   Interruption interruption;
-  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
+  // Conduction has no mixed-precision path: it solves in double precision.
+  contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes, "double");
   options.progress = progress_into_python(&forward, &interruption);
   const bool crack = flags.ndim() == 2;
   const contribution::ConductivityResult r = run_released(
@@ -399,13 +405,14 @@ void bind_solve(py::module_& m) {
   m.def("run_study", &run_study, py::arg("at_level"), py::arg("levels"), py::arg("crack"), py::arg("E0"),
         py::arg("n0"), py::arg("E1"), py::arg("n1"), py::arg("tol"), py::arg("exact_kernel"), py::arg("threads"),
         py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"), py::arg("on_level"),
-        py::arg("formulation"), py::arg("mean_field"));
+        py::arg("formulation"), py::arg("mean_field"), py::arg("precision") = "mixed");
   m.def("solve_inhomogeneity", &solve_inhomogeneity, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("E1"),
         py::arg("n1"), py::arg("tol"), py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"),
-        py::arg("forward"), py::arg("formulation"), py::arg("mean_field"), py::arg("keep_field"));
+        py::arg("forward"), py::arg("formulation"), py::arg("mean_field"), py::arg("keep_field"),
+        py::arg("precision") = "mixed");
   m.def("solve_crack", &solve_crack, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("tol"),
         py::arg("exact_kernel"), py::arg("keep_opening"), py::arg("threads"), py::arg("measure_plans"),
-        py::arg("memory_bytes"), py::arg("forward"));
+        py::arg("memory_bytes"), py::arg("forward"), py::arg("precision") = "mixed");
   m.def("solve_conductivity", &solve_conductivity, py::arg("flags"), py::arg("k0"), py::arg("k1"), py::arg("tol"),
         py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"), py::arg("forward"));
   m.def("grid_step", &contribution::grid_step, py::arg("M"));

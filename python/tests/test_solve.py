@@ -33,7 +33,8 @@ def test_sphere_equals_console_program(tmp_path, E1):
     M = 12
     flags, _ = input_flags(["sphere", "--radius", 0.5, "--M", M, "--E1", E1], tmp_path)
     console = console_result(tmp_path)
-    result = cs.solve_inhomogeneity(cs.shapes.sphere(M, radius=0.5), E0=1, n0=0.3, E1=E1, n1=0.3)
+    result = cs.solve_inhomogeneity(cs.shapes.sphere(M, radius=0.5), E0=1, n0=0.3, E1=E1, n1=0.3, precision="double")
+    assert result.precision == "double"
 
     assert result.formulation == console["formulation"]
     assert result.shear_order == (("12", "13", "23") if E1 > 1 else ("23", "13", "12"))
@@ -48,12 +49,22 @@ def test_sphere_equals_console_program(tmp_path, E1):
     assert result.elapsed_seconds > 0
 
 
+def test_mixed_precision_is_the_default_and_agrees_with_double():
+    flags = cs.shapes.sphere(12, radius=0.5)
+    mixed = cs.solve_inhomogeneity(flags, 1, 0.3, 10, 0.3, measure_plans=False)
+    double = cs.solve_inhomogeneity(flags, 1, 0.3, 10, 0.3, measure_plans=False, precision="double")
+    assert mixed.precision == "mixed" and double.precision == "double"
+    assert_close(mixed.H, double.H, 2e-6, "H")
+    with pytest.raises(ValueError, match="expected 'double' or 'mixed'"):
+        cs.solve_inhomogeneity(flags, 1, 0.3, 10, 0.3, precision="single")
+
+
 @pytest.mark.parametrize("kernel", ["exact", "specified"])
 def test_penny_crack_equals_console_program(tmp_path, kernel):
     M = 16
     input_flags(["penny", "--radius", 0.5, "--M", M], tmp_path)
     console = console_result(tmp_path, kernel=kernel)
-    result = cs.solve_crack(cs.shapes.penny(M, radius=0.5), E0=1, n0=0.3, kernel=kernel)
+    result = cs.solve_crack(cs.shapes.penny(M, radius=0.5), E0=1, n0=0.3, kernel=kernel, precision="double")
 
     assert console["kernel"] == result.kernel == kernel
     for name, ours in (("H_tensor", result.H), ("N_tensor", result.N), ("max_opening", result.max_opening)):
@@ -85,8 +96,10 @@ def test_quarter_turn_about_z_permutes_the_standard_order(E1):
     flags = cs.shapes.ellipsoid(12, axes=(0.7, 0.45, 0.3))
     turned = np.transpose(flags, (1, 0, 2))
     assert np.array_equal(turned, cs.shapes.ellipsoid(12, axes=(0.45, 0.7, 0.3)))
-    a = cs.solve_inhomogeneity(flags, 1, 0.3, E1, 0.3, measure_plans=False)
-    b = cs.solve_inhomogeneity(turned, 1, 0.3, E1, 0.3, measure_plans=False)
+    # In double precision: the single-precision rounding of the mixed path
+    # differs between the two orientations at ~1e-9.
+    a = cs.solve_inhomogeneity(flags, 1, 0.3, E1, 0.3, measure_plans=False, precision="double")
+    b = cs.solve_inhomogeneity(turned, 1, 0.3, E1, 0.3, measure_plans=False, precision="double")
     p = [1, 0, 2, 4, 3, 5]
     for name in ("H_standard", "N_standard", "mean_field_standard"):
         ta, tb = getattr(a, name), getattr(b, name)

@@ -38,6 +38,7 @@ csolver::RunOptions run_options(const SolveOptions& options) {
   run.effort = options.measure_plans ? csolver::PlannerEffort::measure : csolver::PlannerEffort::estimate;
   run.threads = options.threads;
   run.machine_memory_bytes = options.machine_memory_bytes;
+  run.precision = options.precision;
   return run;
 }
 

@@ -12,11 +12,13 @@ namespace csolver {
 
 // With the layout of the kernel spectra that the grid allows (the octant on
 // the regular grid, the larger half spectrum off it) and the threads that
-// will share the work (each keeps its own line arrays; 0: all OpenMP threads).
+// will share the work (each keeps its own line arrays; 0: all OpenMP threads);
+// mixed: with the single-precision copy of the convolution and the vectors of
+// iterative refinement.
 std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layout = SpectrumLayout::octant,
-                                       int threads = 0);
+                                       int threads = 0, bool mixed = false);
 std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout = SpectrumLayout::octant,
-                               int threads = 0);
+                               int threads = 0, bool mixed = false);
 
 // The conduction solvers: three components and seven kernels per box node, or
 // one component and two kernels per crack node.

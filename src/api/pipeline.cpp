@@ -7,6 +7,7 @@
 #include "solver/crack_solver.h"
 
 #include <chrono>
+#include <optional>
 
 namespace csolver {
 
@@ -91,17 +92,18 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   run.bounds = inhomogeneity_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, false);
   setup.formulation = choose_formulation(setup.formulation_rule, setup.E1, setup.E0);
+  const bool mixed = options.precision == contribution::Precision::mixed;
   const std::int32_t N = nodes.N;
   const std::size_t kept = options.keep_field ? field_bytes(N) : 0;
-  check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads) + kept, options,
+  check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads, mixed) + kept, options,
                "the solver for this inhomogeneity's box");
   const Box box = build_box(setup, nodes, run.bounds);
   nodes = NodeTable();  // the full table and the solver's arrays never coexist
   if (options.keep_field) run.field.assign(kept / sizeof(double), 0.0);
   const std::vector<AxisParities> symmetry = volume_kernel_symmetry(setup.formulation, box);
   if (symmetry.empty())  // coordinates off the regular grid: the larger half spectrum
-    check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads) + kept, options,
-                 "the solver for this inhomogeneity's box");
+    check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads, mixed) + kept,
+                 options, "the solver for this inhomogeneity's box");
   run.seconds.setup = seconds_since(start);
 
   const auto kernel_start = std::chrono::steady_clock::now();
@@ -109,6 +111,9 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
                          options.threads, symmetry);
   run.convolution = conv.layout();
   build_volume_kernel(setup, box, conv);
+  std::optional<SinglePaddedConvolution> single;
+  if (mixed) single.emplace(conv, options.effort);
+  run.precision = options.precision;
   run.seconds.kernel = seconds_since(kernel_start);
   progress.ready();
 
@@ -116,7 +121,7 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   FieldSink sink;
   if (options.keep_field)
     sink = [&](int lc, std::span<const double> field) { keep_field(run.bounds, N, setup.formulation, lc, field, run.field); };
-  run.solution = solve_load_cases(setup, box, conv, progress, sink);
+  run.solution = solve_load_cases(setup, box, conv, progress, sink, single ? &*single : nullptr);
   run.seconds.solve = seconds_since(solve_start);
   run.tensors = compute_contribution_tensors(setup, run.solution.mean_field);
   run.setup = std::move(setup);
@@ -129,7 +134,8 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
   CrackRun run;
   run.bounds = crack_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, true);
-  check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads), options,
+  const bool mixed = options.precision == contribution::Precision::mixed;
+  check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads, mixed), options,
                "the solver for this crack");
   const CrackGrid grid = build_crack_grid(nodes, run.bounds);
   const std::int32_t N = nodes.N;
@@ -138,7 +144,7 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
     run.opening.assign(3 * CRACK_COMPONENTS * static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
   const std::vector<AxisParities> symmetry = planar_kernel_symmetry(grid);
   if (symmetry.empty())
-    check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads), options,
+    check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads, mixed), options,
                  "the solver for this crack");
   run.seconds.setup = seconds_since(start);
 
@@ -147,15 +153,23 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
                          symmetry);
   run.convolution = conv.layout();
   build_planar_kernel(setup, grid, options.kernel, conv);
+  std::optional<SinglePaddedConvolution> single;
+  std::optional<RefinementWorkspace> refinement;
+  if (mixed) {
+    single.emplace(conv, options.effort);
+    refinement.emplace(grid.size() * CRACK_COMPONENTS);
+  }
+  run.precision = options.precision;
   run.seconds.kernel = seconds_since(kernel_start);
   progress.ready();
 
   const auto solve_start = std::chrono::steady_clock::now();
-  CrackOperator op(grid, conv);
+  CrackOperator op(grid, conv, single ? &*single : nullptr);
   BicgstabWorkspace work(grid.size() * CRACK_COMPONENTS);
   std::vector<double> crack_coef(grid.size() * CRACK_COMPONENTS);
   for (int lc = 1; lc <= 3; ++lc) {
-    const SolveStatus status = solve_crack_load_case(op, lc, setup.tol, work, crack_coef, progress);
+    const SolveStatus status =
+        solve_crack_load_case(op, lc, setup.tol, work, crack_coef, progress, refinement ? &*refinement : nullptr);
     run.load_cases[static_cast<std::size_t>(lc - 1)] = status;
     if (!report_load_case(progress, lc, status)) run.conv_flag = 0;
     reduce_crack_load_case(lc, crack_coef, grid.crack_mask, run.reductions);

@@ -26,6 +26,7 @@ struct RunOptions {
   PlanarKernel kernel = PlanarKernel::specified;  // the crack's traction kernel
   bool keep_opening = false;             // crack: keep the opening fields on the plane
   bool keep_field = false;               // inhomogeneity: keep the solved fields on the grid
+  contribution::Precision precision = contribution::Precision::double_precision;
 };
 
 struct InhomogeneityRun {
@@ -34,6 +35,7 @@ struct InhomogeneityRun {
   InhomogeneitySolution solution;
   InhomogeneityTensors tensors;
   SpectrumLayout convolution = SpectrumLayout::half_spectrum;  // the kernel spectra's layout taken
+  contribution::Precision precision = contribution::Precision::double_precision;
   contribution::StageSeconds seconds;
   std::vector<double> field;  // with keep_field: as InhomogeneityResult::field
 };
@@ -45,6 +47,7 @@ struct CrackRun {
   CrackReductions reductions;
   CrackTensors tensors;
   SpectrumLayout convolution = SpectrumLayout::half_spectrum;
+  contribution::Precision precision = contribution::Precision::double_precision;
   contribution::StageSeconds seconds;
   std::vector<double> opening;  // with keep_opening: (load case, component, j, i) over the N x N plane
 };

@@ -49,6 +49,18 @@ const char* describe(KernelSpectra spectra) {
                                                                : csolver::SpectrumLayout::half_spectrum);
 }
 
+const char* describe(Precision precision) {
+  return precision == Precision::mixed ? "mixed" : "double";
+}
+
+bool parse_precision(const char* text, Precision& precision) {
+  if (text == nullptr) return false;
+  const std::string value = text;
+  if (value != "double" && value != "mixed") return false;
+  precision = value == "mixed" ? Precision::mixed : Precision::double_precision;
+  return true;
+}
+
 double grid_step(std::int32_t M) { return csolver::grid_step(M); }
 
 Tensor6 in_yz_xz_xy_order(const Tensor6& tensor, ShearOrder order) {
@@ -94,6 +106,7 @@ InhomogeneityResult solve_inhomogeneity(InhomogeneityProblem problem, const Solv
   result.h = setup.h;
   result.box = box_of(run.bounds);
   result.spectra = spectra_of(run.convolution);
+  result.precision = run.precision;
   result.seconds = run.seconds;
   result.field = std::move(run.field);
   return result;
@@ -126,6 +139,7 @@ CrackResult solve_crack(CrackProblem problem, const SolveOptions& options) {
   result.h = setup.h;
   result.box = box_of(run.bounds);
   result.spectra = spectra_of(run.convolution);
+  result.precision = run.precision;
   result.seconds = run.seconds;
   result.opening = std::move(run.opening);
   return result;

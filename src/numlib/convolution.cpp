@@ -48,20 +48,20 @@ constexpr std::size_t PRODUCT_BLOCK = 256;
 // instruction set gives the same numbers (no contraction into fused
 // multiply-adds under ISO C++); s is 1 or -1, which changes no rounding.
 // Inlined into each instruction-set clone of its caller.
-template <int N>
-[[gnu::always_inline]] inline void combine_fixed(const double* const* k, const double* const* xr,
-                                                 const double* const* xi, std::size_t first, std::size_t n,
-                                                 double* __restrict y, double s) {
-  const double* kt[N];
-  const double* rt[N];
-  const double* it[N];
+template <int N, class Real>
+[[gnu::always_inline]] inline void combine_fixed(const Real* const* k, const Real* const* xr,
+                                                 const Real* const* xi, std::size_t first, std::size_t n,
+                                                 Real* __restrict y, Real s) {
+  const Real* kt[N];
+  const Real* rt[N];
+  const Real* it[N];
   for (int t = 0; t < N; ++t) {
     kt[t] = k[t] + first;
     rt[t] = xr[t] + first;
     it[t] = xi[t] + first;
   }
   for (std::size_t p = 0; p < n; ++p) {
-    double re = 0.0, im = 0.0;
+    Real re = 0, im = 0;
     for (int t = 0; t < N; ++t) {
       re += kt[t][p] * rt[t][p];
       im += kt[t][p] * it[t][p];
@@ -71,10 +71,10 @@ template <int N>
   }
 }
 
-[[gnu::target_clones("avx2", "default")]] void combine(std::size_t terms, const double* const* k,
-                                                        const double* const* xr, const double* const* xi,
-                                                        std::size_t first, std::size_t n, double* __restrict y,
-                                                        double s) {
+template <class Real>
+[[gnu::always_inline]] inline void combine_any(std::size_t terms, const Real* const* k, const Real* const* xr,
+                                               const Real* const* xi, std::size_t first, std::size_t n,
+                                               Real* __restrict y, Real s) {
   switch (terms) {
     case 1: return combine_fixed<1>(k, xr, xi, first, n, y, s);
     case 2: return combine_fixed<2>(k, xr, xi, first, n, y, s);
@@ -84,7 +84,7 @@ template <int N>
     case 6: return combine_fixed<6>(k, xr, xi, first, n, y, s);
     default:
       for (std::size_t p = 0; p < n; ++p) {
-        double re = 0.0, im = 0.0;
+        Real re = 0, im = 0;
         for (std::size_t t = 0; t < terms; ++t) {
           re += k[t][first + p] * xr[t][first + p];
           im += k[t][first + p] * xi[t][first + p];
@@ -95,6 +95,20 @@ template <int N>
   }
 }
 
+[[gnu::target_clones("avx2", "default")]] void combine(std::size_t terms, const double* const* k,
+                                                        const double* const* xr, const double* const* xi,
+                                                        std::size_t first, std::size_t n, double* __restrict y,
+                                                        double s) {
+  combine_any(terms, k, xr, xi, first, n, y, s);
+}
+
+[[gnu::target_clones("avx2", "default")]] void combine(std::size_t terms, const float* const* k,
+                                                        const float* const* xr, const float* const* xi,
+                                                        std::size_t first, std::size_t n, float* __restrict y,
+                                                        float s) {
+  combine_any(terms, k, xr, xi, first, n, y, s);
+}
+
 // Three outputs at once from C inputs that all of them couple to, for the
 // kernel k[g C + c] of output g and input c: each input value is loaded once
 // for the three, which halves the loads of the product loop. The terms of
@@ -102,11 +116,13 @@ template <int N>
 // to right), as combine adds them, so the results are the same. The inputs
 // are unrolled by the index pack, so that the loop over the points is the
 // one vectorized.
+template <class Real>
 struct ThreeSums {
-  double re0, im0, re1, im1, re2, im2;
+  Real re0, im0, re1, im1, re2, im2;
 };
 
-[[gnu::always_inline]] inline void add_three(ThreeSums& u, double re, double im, double k0, double k1, double k2) {
+template <class Real>
+[[gnu::always_inline]] inline void add_three(ThreeSums<Real>& u, Real re, Real im, Real k0, Real k1, Real k2) {
   u.re0 += k0 * re;
   u.im0 += k0 * im;
   u.re1 += k1 * re;
@@ -115,19 +131,19 @@ struct ThreeSums {
   u.im2 += k2 * im;
 }
 
-template <std::size_t... Cs>
-[[gnu::always_inline]] inline void combine_three_fixed(std::index_sequence<Cs...>, const double* const* k,
-                                                       const double* const* xr, const double* const* xi,
-                                                       std::size_t first, std::size_t n, double* __restrict y0,
-                                                       double* __restrict y1, double* __restrict y2,
-                                                       const double* s) {
+template <class Real, std::size_t... Cs>
+[[gnu::always_inline]] inline void combine_three_fixed(std::index_sequence<Cs...>, const Real* const* k,
+                                                       const Real* const* xr, const Real* const* xi,
+                                                       std::size_t first, std::size_t n, Real* __restrict y0,
+                                                       Real* __restrict y1, Real* __restrict y2,
+                                                       const Real* s) {
   constexpr std::size_t C = sizeof...(Cs);
-  const double* const kt[3 * C] = {(k[Cs] + first)..., (k[C + Cs] + first)..., (k[2 * C + Cs] + first)...};
-  const double* const rt[C] = {(xr[Cs] + first)...};
-  const double* const it[C] = {(xi[Cs] + first)...};
-  const double s0 = s[0], s1 = s[1], s2 = s[2];
+  const Real* const kt[3 * C] = {(k[Cs] + first)..., (k[C + Cs] + first)..., (k[2 * C + Cs] + first)...};
+  const Real* const rt[C] = {(xr[Cs] + first)...};
+  const Real* const it[C] = {(xi[Cs] + first)...};
+  const Real s0 = s[0], s1 = s[1], s2 = s[2];
   for (std::size_t p = 0; p < n; ++p) {
-    ThreeSums u{0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    ThreeSums<Real> u{0, 0, 0, 0, 0, 0};
     (add_three(u, rt[Cs][p], it[Cs][p], kt[Cs][p], kt[C + Cs][p], kt[2 * C + Cs][p]), ...);
     y0[2 * p] = s0 * u.re0;
     y0[2 * p + 1] = s0 * u.im0;
@@ -149,10 +165,20 @@ template <std::size_t... Cs>
   return true;
 }
 
+[[gnu::target_clones("avx2", "default")]] bool combine_three(std::size_t inputs, const float* const* k,
+                                                              const float* const* xr, const float* const* xi,
+                                                              std::size_t first, std::size_t n, float* const* y,
+                                                              const float* s) {
+  if (inputs != 6) return false;
+  combine_three_fixed(std::make_index_sequence<6>(), k, xr, xi, first, n, y[0], y[1], y[2], s);
+  return true;
+}
+
 // The same written backward from y: formed forward in `row` (2 n doubles),
 // then copied point by point, which keeps the sums in vector registers.
-void combine_mirrored(std::size_t terms, const double* const* k, const double* const* xr, const double* const* xi,
-                      std::size_t first, std::size_t n, double* __restrict y, double s, double* __restrict row) {
+template <class Real>
+void combine_mirrored(std::size_t terms, const Real* const* k, const Real* const* xr, const Real* const* xi,
+                      std::size_t first, std::size_t n, Real* __restrict y, Real s, Real* __restrict row) {
   combine(terms, k, xr, xi, first, n, row, s);
   for (std::size_t p = 0; p < n; ++p) {
     y[-2 * static_cast<std::ptrdiff_t>(p)] = row[2 * p];
@@ -163,7 +189,8 @@ void combine_mirrored(std::size_t terms, const double* const* k, const double* c
 // One row of a slab to split real and imaginary parts, weighted: forward
 // (to[q] = w from[q], q < n) or mirrored (to[q] = w from[(p - q) mod p] for
 // the row's length p, q < n).
-inline void split_row(const double* __restrict from, double* __restrict re, double* __restrict im, double w,
+template <class Real>
+inline void split_row(const Real* __restrict from, Real* __restrict re, Real* __restrict im, Real w,
                       std::size_t n) {
   for (std::size_t q = 0; q < n; ++q) {
     re[q] = w * from[2 * q];
@@ -171,11 +198,12 @@ inline void split_row(const double* __restrict from, double* __restrict re, doub
   }
 }
 
-inline void split_row_mirrored(const double* __restrict from, std::size_t length, double* __restrict re,
-                               double* __restrict im, double w, std::size_t n) {
+template <class Real>
+inline void split_row_mirrored(const Real* __restrict from, std::size_t length, Real* __restrict re,
+                               Real* __restrict im, Real w, std::size_t n) {
   re[0] = w * from[0];
   im[0] = w * from[1];
-  const double* __restrict back = from + 2 * length;
+  const Real* __restrict back = from + 2 * length;
   for (std::size_t q = 1; q < n; ++q) {
     re[q] = w * back[-2 * static_cast<std::ptrdiff_t>(q)];
     im[q] = w * back[-2 * static_cast<std::ptrdiff_t>(q) + 1];
@@ -196,7 +224,8 @@ const char* layout_name(SpectrumLayout layout) {
   return layout == SpectrumLayout::octant ? "octant" : "half_spectrum";
 }
 
-PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
+template <class Real>
+BasicPaddedConvolution<Real>::BasicPaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
                                      PlannerEffort effort, int threads, const std::vector<AxisParities>& mirror)
     : box_(box_extent), padded_(doubled(box_extent)), max_outputs_(max_outputs), parities_(mirror) {
   if (box_.size() != 2 && box_.size() != 3) throw std::invalid_argument("convolution rank must be 2 or 3");
@@ -238,10 +267,10 @@ PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int ker
     for (int s = 0; s < kernel_count; ++s) staging_.emplace_back(spectrum_);
   // The planner overwrites the arrays it measures on: plan on the first
   // staging array (or a scratch one) and clear it afterwards.
-  ComplexBuffer scratch;
-  if (staging_.empty()) scratch = ComplexBuffer(octant ? slab_ : spectrum_);
-  const ComplexBuffer& probe = staging_.empty() ? scratch : staging_.front();
-  fftw_complex* c = probe.data();
+  BasicComplexBuffer<Real> scratch;
+  if (staging_.empty()) scratch = BasicComplexBuffer<Real>(octant ? slab_ : spectrum_);
+  const BasicComplexBuffer<Real>& probe = staging_.empty() ? scratch : staging_.front();
+  Complex* c = probe.data();
   const unsigned flags = planner_flags(effort);
 
   if (octant) {
@@ -249,43 +278,63 @@ PaddedConvolution::PaddedConvolution(const std::vector<int>& box_extent, int ker
   } else {
     std::vector<int> row_major(padded_.rbegin(), padded_.rend());
     kernel_forward_ =
-        FftPlan(fftw_plan_dft_r2c(static_cast<int>(row_major.size()), row_major.data(), probe.reals(), c, flags));
+        BasicFftPlan<Real>(Fftw<Real>::dft_r2c(static_cast<int>(row_major.size()), row_major.data(), probe.reals(), c, flags));
   }
   {
     // The ny box rows of one plane: px real samples each to hx frequencies,
     // stored frequency by frequency (index j + ny i), as the corners keep them.
-    RealBuffer rows(px_ * ny_);
-    ComplexBuffer spectra(hx_ * ny_);
+    BasicRealBuffer<Real> rows(px_ * ny_);
+    BasicComplexBuffer<Real> spectra(hx_ * ny_);
     const fftw_iodim forward = dim(px_, 1, ny_);
     const fftw_iodim many_in = dim(ny_, px_, 1);
-    forward_x_ = FftPlan(fftw_plan_guru_dft_r2c(1, &forward, 1, &many_in, rows.data(), spectra.data(), flags));
+    forward_x_ = BasicFftPlan<Real>(Fftw<Real>::guru_dft_r2c(1, &forward, 1, &many_in, rows.data(), spectra.data(), flags));
     const fftw_iodim inverse = dim(px_, ny_, 1);
     const fftw_iodim many_out = dim(ny_, 1, px_);
-    inverse_x_ = FftPlan(fftw_plan_guru_dft_c2r(1, &inverse, 1, &many_out, spectra.data(), rows.data(), flags));
+    inverse_x_ = BasicFftPlan<Real>(Fftw<Real>::guru_dft_c2r(1, &inverse, 1, &many_out, spectra.data(), rows.data(), flags));
   }
   // Slab plans run on per-thread slab buffers, all from fftw_alloc. The
   // forward ones go out of place, from arrays whose zero padding is never
   // overwritten (see lines_ and columns_).
   const unsigned slab_flags = flags;
   {
-    ComplexBuffer from(slab_), to(slab_);
+    BasicComplexBuffer<Real> from(slab_), to(slab_);
     const fftw_iodim d = dim(py_, 1, 1);
     const fftw_iodim many = dim(nz_, py_, py_);
-    forward_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, from.data(), to.data(), FFTW_FORWARD, slab_flags));
-    inverse_y_ = FftPlan(fftw_plan_guru_dft(1, &d, 1, &many, to.data(), from.data(), FFTW_BACKWARD, slab_flags));
+    forward_y_ = BasicFftPlan<Real>(Fftw<Real>::guru_dft(1, &d, 1, &many, from.data(), to.data(), FFTW_FORWARD, slab_flags));
+    inverse_y_ = BasicFftPlan<Real>(Fftw<Real>::guru_dft(1, &d, 1, &many, to.data(), from.data(), FFTW_BACKWARD, slab_flags));
     if (pz_ > 1) {
       const fftw_iodim dz = dim(pz_, py_, py_);
       const fftw_iodim many_z = dim(py_, 1, 1);
       forward_z_ =
-          FftPlan(fftw_plan_guru_dft(1, &dz, 1, &many_z, to.data(), from.data(), FFTW_FORWARD, slab_flags));
+          BasicFftPlan<Real>(Fftw<Real>::guru_dft(1, &dz, 1, &many_z, to.data(), from.data(), FFTW_FORWARD, slab_flags));
       inverse_z_ =
-          FftPlan(fftw_plan_guru_dft(1, &dz, 1, &many_z, from.data(), to.data(), FFTW_BACKWARD, slab_flags));
+          BasicFftPlan<Real>(Fftw<Real>::guru_dft(1, &dz, 1, &many_z, from.data(), to.data(), FFTW_BACKWARD, slab_flags));
     }
   }
   if (!staging_.empty()) staging_.front().clear();
 }
 
-void PaddedConvolution::set_threads(int threads) {
+template <class Real>
+BasicPaddedConvolution<Real>::BasicPaddedConvolution(const BasicPaddedConvolution<double>& source, PlannerEffort effort)
+    : BasicPaddedConvolution(source.box_, static_cast<int>(source.kernels_.size()), source.max_outputs_, effort,
+                             source.threads_, source.parities_) {
+  if (!source.transformed_) throw std::logic_error("convolution copied before its kernels were transformed");
+  staging_.clear();
+  for (std::size_t s = 0; s < source.kernels_.size(); ++s) {
+    const double* from = source.kernels_[s].data();
+    BasicRealBuffer<Real> to(source.kernels_[s].size());
+    for (std::size_t i = 0; i < to.size(); ++i) to.data()[i] = static_cast<Real>(from[i]);
+    if (s < kernels_.size())
+      kernels_[s] = std::move(to);
+    else
+      kernels_.push_back(std::move(to));
+  }
+  transformed_ = true;
+  ensure_work(max_outputs_);
+}
+
+template <class Real>
+void BasicPaddedConvolution<Real>::set_threads(int threads) {
   threads_ = threads > 0 ? threads : default_thread_count();
 }
 
@@ -301,11 +350,13 @@ std::size_t wrapped_index(const std::vector<int>& padded_extent, const std::arra
   return index;
 }
 
-std::size_t PaddedConvolution::padded_index(const std::array<int, 3>& offset) const {
+template <class Real>
+std::size_t BasicPaddedConvolution<Real>::padded_index(const std::array<int, 3>& offset) const {
   return wrapped_index(padded_, offset);
 }
 
-std::size_t PaddedConvolution::sample_index(const std::array<int, 3>& offset) const {
+template <class Real>
+std::size_t BasicPaddedConvolution<Real>::sample_index(const std::array<int, 3>& offset) const {
   if (layout() == SpectrumLayout::half_spectrum) return padded_index(offset);
   for (std::size_t axis = 0; axis < 3; ++axis) {
     const int extent = axis < box_.size() ? box_[axis] : 1;
@@ -323,13 +374,14 @@ std::size_t PaddedConvolution::sample_index(const std::array<int, 3>& offset) co
 // i times its transform of an odd sequence; the points 0 and n stay zero.
 // Made with FFTW_ESTIMATE: each runs once per kernel, so measuring would cost
 // more than it could save.
-void PaddedConvolution::plan_octant() {
+template <class Real>
+void BasicPaddedConvolution<Real>::plan_octant() {
   const std::size_t rank = box_.size();
   octant_plans_.clear();
   octant_plans_.resize(std::size_t{1} << rank);
   std::vector<bool> wanted(octant_plans_.size(), false);
   for (const AxisParities& parity : parities_) wanted[odd_pattern(parity)] = true;
-  double* probe = kernels_.front().data();
+  Real* probe = kernels_.front().data();
   for (std::size_t pattern = 0; pattern < wanted.size(); ++pattern) {
     if (!wanted[pattern]) continue;
     // Axes x, then z, then y: the storage order, y fastest.
@@ -355,32 +407,35 @@ void PaddedConvolution::plan_octant() {
     }
     if (vanishes) continue;
     octant_plans_[pattern] =
-        FftPlan(fftw_plan_guru_r2r(static_cast<int>(dims.size()), dims.data(), 0, nullptr, probe + start, probe + start,
+        BasicFftPlan<Real>(Fftw<Real>::guru_r2r(static_cast<int>(dims.size()), dims.data(), 0, nullptr, probe + start, probe + start,
                                    kinds.data(), FFTW_ESTIMATE));
   }
 }
 
-std::size_t PaddedConvolution::odd_pattern(const AxisParities& parity) {
+template <class Real>
+std::size_t BasicPaddedConvolution<Real>::odd_pattern(const AxisParities& parity) {
   std::size_t pattern = 0;
   for (std::size_t axis = 0; axis < 3; ++axis)
     if (parity[axis] == Parity::odd) pattern |= std::size_t{1} << axis;
   return pattern;
 }
 
-void PaddedConvolution::set_kernel_sample(int kernel, std::size_t index, double value) {
+template <class Real>
+void BasicPaddedConvolution<Real>::set_kernel_sample(int kernel, std::size_t index, double value) {
   if (layout() == SpectrumLayout::octant) {
     assert(!transformed_ && index < octant_);
-    kernels_[static_cast<std::size_t>(kernel)].data()[index] = value;
+    kernels_[static_cast<std::size_t>(kernel)].data()[index] = static_cast<Real>(value);
     return;
   }
   assert(!transformed_ && index < points_);
   // Rows of px_ samples sit 2 hx_ doubles apart in FFTW's in-place r2c layout.
   const std::size_t x = index % px_;
   const std::size_t rest = index / px_;
-  staging_[static_cast<std::size_t>(kernel)].reals()[x + 2 * hx_ * rest] = value;
+  staging_[static_cast<std::size_t>(kernel)].reals()[x + 2 * hx_ * rest] = static_cast<Real>(value);
 }
 
-void PaddedConvolution::transform_kernels() {
+template <class Real>
+void BasicPaddedConvolution<Real>::transform_kernels() {
   if (transformed_) throw std::logic_error("kernels transformed twice");
   if (layout() == SpectrumLayout::octant)
     transform_octant();
@@ -390,15 +445,16 @@ void PaddedConvolution::transform_kernels() {
   ensure_work(max_outputs_);
 }
 
-void PaddedConvolution::transform_octant() {
+template <class Real>
+void BasicPaddedConvolution<Real>::transform_octant() {
   const std::size_t count = kernels_.size();
-  const double scale = 1.0 / static_cast<double>(points_);
+  const Real scale = Real(1) / static_cast<Real>(points_);
   const std::size_t extent[3] = {nx_, ny_, box_.size() == 3 ? nz_ : 1};
   std::vector<int> not_odd(count, -1);  // the axis along which a kernel declared odd is not
   const int team = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads_), std::max<std::size_t>(count, 1)));
 #pragma omp parallel for num_threads(team) schedule(dynamic, 1)
   for (std::size_t s = 0; s < count; ++s) {
-    double* k = kernels_[s].data();
+    Real* k = kernels_[s].data();
     const AxisParities& parity = parities_[s];
     const std::size_t pattern = odd_pattern(parity);
     // An odd kernel vanishes at offset 0 along its odd axis; the DST leaves
@@ -411,7 +467,7 @@ void PaddedConvolution::transform_octant() {
           for (std::size_t q = 0; q < extent[1]; ++q) {
             const std::size_t at[3] = {p, q, r};
             if (at[axis] != 0) continue;
-            const double v = k[q + oy_ * (r + oz_ * p)];
+            const Real v = k[q + oy_ * (r + oz_ * p)];
             if (v != 0.0 && std::isfinite(v)) not_odd[s] = static_cast<int>(axis);
           }
     }
@@ -419,10 +475,10 @@ void PaddedConvolution::transform_octant() {
     if (parity[0] == Parity::odd) start += octant_slab_;
     if (parity[1] == Parity::odd) start += 1;
     if (parity[2] == Parity::odd) start += oy_;
-    if (octant_plans_[pattern]) fftw_execute_r2r(octant_plans_[pattern].get(), k + start, k + start);
+    if (octant_plans_[pattern]) Fftw<Real>::execute_r2r(octant_plans_[pattern].get(), k + start, k + start);
     // Two odd axes each give a factor -i: the spectrum is minus the product
     // of the sine transforms.
-    const double factor = pattern == 0 ? scale : -scale;
+    const Real factor = pattern == 0 ? scale : -scale;
     for (std::size_t i = 0; i < octant_; ++i) k[i] *= factor;
   }
   for (std::size_t s = 0; s < count; ++s)
@@ -431,24 +487,25 @@ void PaddedConvolution::transform_octant() {
                                std::to_string(not_odd[s]) + " but is not zero at offset 0 along it");
 }
 
-void PaddedConvolution::transform_half_spectrum() {
+template <class Real>
+void BasicPaddedConvolution<Real>::transform_half_spectrum() {
   const std::size_t count = staging_.size();
-  const double scale = 1.0 / static_cast<double>(points_);
+  const Real scale = Real(1) / static_cast<Real>(points_);
   // Rounding of an n-point FFT stays far below eps log2(n) times the sum of
   // the magnitudes of the samples; an odd part of the kernel does not.
   const double tolerance =
-      64.0 * std::numeric_limits<double>::epsilon() * std::log2(static_cast<double>(points_) + 1.0);
+      64.0 * std::numeric_limits<Real>::epsilon() * std::log2(static_cast<double>(points_) + 1.0);
   std::vector<double> worst(count, 0.0);
   const int team = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads_), std::max<std::size_t>(count, 1)));
 #pragma omp parallel for num_threads(team) schedule(dynamic, 1)
   for (std::size_t s = 0; s < count; ++s) {
-    double* samples = staging_[s].reals();
+    Real* samples = staging_[s].reals();
     double norm = 0.0;
     for (std::size_t i = 0; i < 2 * spectrum_; ++i) norm += std::abs(samples[i]);
-    fftw_execute_dft_r2c(kernel_forward_.get(), samples, staging_[s].data());
-    const fftw_complex* spectrum = staging_[s].data();
+    Fftw<Real>::execute_dft_r2c(kernel_forward_.get(), samples, staging_[s].data());
+    const Complex* spectrum = staging_[s].data();
     double imaginary = 0.0;
-    for (std::size_t i = 0; i < spectrum_; ++i) imaginary = std::max(imaginary, std::abs(spectrum[i][1]));
+    for (std::size_t i = 0; i < spectrum_; ++i) imaginary = std::max(imaginary, static_cast<double>(std::abs(spectrum[i][1])));
     worst[s] = norm > 0.0 ? imaginary / norm : 0.0;
   }
   for (std::size_t s = 0; s < count; ++s)
@@ -461,18 +518,19 @@ void PaddedConvolution::transform_half_spectrum() {
   // peak is the samples of all kernels plus one real spectrum.
   kernels_.clear();
   for (std::size_t s = 0; s < count; ++s) {
-    RealBuffer real(spectrum_);
-    const fftw_complex* spectrum = staging_[s].data();
-    double* k = real.data();
+    BasicRealBuffer<Real> real(spectrum_);
+    const Complex* spectrum = staging_[s].data();
+    Real* k = real.data();
     for (std::size_t yz = 0; yz < slab_; ++yz)
       for (std::size_t i = 0; i < hx_; ++i) k[yz + slab_ * i] = spectrum[i + hx_ * yz][0] * scale;
     kernels_.push_back(std::move(real));
-    staging_[s] = ComplexBuffer();
+    staging_[s] = BasicComplexBuffer<Real>();
   }
   staging_.clear();
 }
 
-void PaddedConvolution::ensure_work(int count) {
+template <class Real>
+void BasicPaddedConvolution<Real>::ensure_work(int count) {
   while (static_cast<int>(corners_.size()) < count) corners_.emplace_back(hx_ * corner_);
   const std::size_t threads = static_cast<std::size_t>(threads_);
   const std::size_t slabs = threads * corners_.size();
@@ -486,8 +544,9 @@ void PaddedConvolution::ensure_work(int count) {
     while (columns_.size() < threads) columns_.emplace_back(slab_);
 }
 
-void PaddedConvolution::forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used,
-                                      double* rows, fftw_complex* spectra) {
+template <class Real>
+void BasicPaddedConvolution<Real>::forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used,
+                                      Real* rows, Complex* spectra) {
   // The box rows of plane k, zero-padded to the padded extent (the padding
   // of `rows` is never written), and their spectra, row by row; then moved
   // to the slab order of the corners.
@@ -495,27 +554,28 @@ void PaddedConvolution::forward_plane(std::size_t k, std::span<const double> in,
   for (std::size_t c = 0; c < C; ++c) {
     if (!used[c]) continue;
     for (std::size_t j = 0; j < ny_; ++j) {
-      double* row = rows + px_ * j;
+      Real* row = rows + px_ * j;
       const std::size_t node = nx_ * (j + ny_ * k);
-      for (std::size_t i = 0; i < nx_; ++i) row[i] = in[c + C * (node + i)];
+      for (std::size_t i = 0; i < nx_; ++i) row[i] = static_cast<Real>(in[c + C * (node + i)]);
     }
-    fftw_execute_dft_r2c(forward_x_.get(), rows, spectra);
+    Fftw<Real>::execute_dft_r2c(forward_x_.get(), rows, spectra);
     for (std::size_t i = 0; i < hx_; ++i)
       std::copy_n(&spectra[ny_ * i][0], 2 * ny_, corners_[c].reals() + 2 * (corner_ * i + ny_ * k));
   }
 }
 
-void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active,
-                                      double* rows, fftw_complex* spectra) {
+template <class Real>
+void BasicPaddedConvolution<Real>::inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active,
+                                      Real* rows, Complex* spectra) {
   const std::size_t C = active.size();
   for (std::size_t o = 0; o < C; ++o) {
     if (active[o]) {
       for (std::size_t i = 0; i < hx_; ++i)
         std::copy_n(corners_[o].reals() + 2 * (corner_ * i + ny_ * k), 2 * ny_, &spectra[ny_ * i][0]);
-      fftw_execute_dft_c2r(inverse_x_.get(), spectra, rows);
+      Fftw<Real>::execute_dft_c2r(inverse_x_.get(), spectra, rows);
     }
     for (std::size_t j = 0; j < ny_; ++j) {
-      const double* row = rows + px_ * j;
+      const Real* row = rows + px_ * j;
       const std::size_t node = nx_ * (j + ny_ * k);
       if (active[o])
         for (std::size_t i = 0; i < nx_; ++i) out[o + C * (node + i)] = row[i];
@@ -525,11 +585,12 @@ void PaddedConvolution::inverse_plane(std::size_t k, std::span<double> out, cons
   }
 }
 
-void PaddedConvolution::slab(std::size_t i, const Products& products, int thread, std::vector<double>& saved,
+template <class Real>
+void BasicPaddedConvolution<Real>::slab(std::size_t i, const Products& products, int thread, std::vector<Real>& saved,
                              double (&seconds)[3]) {
-  const ComplexBuffer* slabs = slabs_.data() + static_cast<std::size_t>(thread) * corners_.size();
-  fftw_complex* lines = lines_[static_cast<std::size_t>(thread)].data();
-  fftw_complex* columns = pz_ > 1 ? columns_[static_cast<std::size_t>(thread)].data() : nullptr;
+  const BasicComplexBuffer<Real>* slabs = slabs_.data() + static_cast<std::size_t>(thread) * corners_.size();
+  Complex* lines = lines_[static_cast<std::size_t>(thread)].data();
+  Complex* columns = pz_ > 1 ? columns_[static_cast<std::size_t>(thread)].data() : nullptr;
   const std::vector<bool>& used = products.used;
   const std::vector<std::vector<Term>>& terms = products.terms;
   double t = omp_get_wtime();
@@ -544,14 +605,14 @@ void PaddedConvolution::slab(std::size_t i, const Products& products, int thread
   // rows of `columns`, whose other rows stay zero, and along z into the slab.
   for (std::size_t c = 0; c < used.size(); ++c) {
     if (!used[c]) continue;
-    fftw_complex* w = slabs[c].data();
-    const fftw_complex* corner = corners_[c].data() + corner_ * i;
+    Complex* w = slabs[c].data();
+    const Complex* corner = corners_[c].data() + corner_ * i;
     for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&corner[ny_ * k][0], 2 * ny_, &lines[py_ * k][0]);
     if (forward_z_) {
-      fftw_execute_dft(forward_y_.get(), lines, columns);
-      fftw_execute_dft(forward_z_.get(), columns, w);
+      Fftw<Real>::execute_dft(forward_y_.get(), lines, columns);
+      Fftw<Real>::execute_dft(forward_z_.get(), columns, w);
     } else {
-      fftw_execute_dft(forward_y_.get(), lines, w);
+      Fftw<Real>::execute_dft(forward_y_.get(), lines, w);
     }
   }
   lap(seconds[0]);
@@ -565,43 +626,44 @@ void PaddedConvolution::slab(std::size_t i, const Products& products, int thread
   // Inverse along z over every column, then along y over the lines of the
   // box planes only, keeping the box corner: the x pass reads nothing else.
   // Both out of place, through the thread's work slab and back.
-  fftw_complex* back = backs_[static_cast<std::size_t>(thread)].data();
+  Complex* back = backs_[static_cast<std::size_t>(thread)].data();
   for (std::size_t o = 0; o < terms.size(); ++o) {
     if (terms[o].empty()) continue;
-    fftw_complex* w = slabs[o].data();
-    fftw_complex* result = back;
+    Complex* w = slabs[o].data();
+    Complex* result = back;
     if (inverse_z_) {
-      fftw_execute_dft(inverse_z_.get(), w, back);
-      fftw_execute_dft(inverse_y_.get(), back, w);
+      Fftw<Real>::execute_dft(inverse_z_.get(), w, back);
+      Fftw<Real>::execute_dft(inverse_y_.get(), back, w);
       result = w;
     } else {
-      fftw_execute_dft(inverse_y_.get(), w, back);
+      Fftw<Real>::execute_dft(inverse_y_.get(), w, back);
     }
-    fftw_complex* corner = corners_[o].data() + corner_ * i;
+    Complex* corner = corners_[o].data() + corner_ * i;
     for (std::size_t k = 0; k < nz_; ++k) std::copy_n(&result[py_ * k][0], 2 * ny_, &corner[ny_ * k][0]);
   }
   lap(seconds[2]);
 }
 
-void PaddedConvolution::half_spectrum_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
-                                               std::vector<double>& saved) {
+template <class Real>
+void BasicPaddedConvolution<Real>::half_spectrum_products(std::size_t i, const Products& products, const BasicComplexBuffer<Real>* slabs,
+                                               std::vector<Real>& saved) {
   const std::vector<bool>& used = products.used;
   const std::vector<std::vector<Term>>& terms = products.terms;
-  const std::vector<double>& weights = products.weights;
+  const std::vector<Real>& weights = products.weights;
   const std::size_t first = slab_ * i;
   // Inputs of one block split into real and imaginary parts and weighted,
   // then every coupled output formed from them in place.
   const std::size_t inputs = used.size();
-  std::vector<const double*> k, xr, xi;
+  std::vector<const Real*> k, xr, xi;
   for (std::size_t b = 0; b < slab_; b += PRODUCT_BLOCK) {
     const std::size_t n = std::min(PRODUCT_BLOCK, slab_ - b);
     const std::size_t at = first + b;
     for (std::size_t c = 0; c < inputs; ++c) {
       if (!used[c]) continue;
-      const double* x = slabs[c].reals() + 2 * b;
-      double* re = saved.data() + 2 * PRODUCT_BLOCK * c;
-      double* im = re + PRODUCT_BLOCK;
-      const double w = weights[c];
+      const Real* x = slabs[c].reals() + 2 * b;
+      Real* re = saved.data() + 2 * PRODUCT_BLOCK * c;
+      Real* im = re + PRODUCT_BLOCK;
+      const Real w = weights[c];
       for (std::size_t p = 0; p < n; ++p) {
         re[p] = w * x[2 * p];
         im[p] = w * x[2 * p + 1];
@@ -635,16 +697,17 @@ void PaddedConvolution::half_spectrum_products(std::size_t i, const Products& pr
 // copies of the inputs serve the terms of negative sign. Either way every
 // term enters with the sign of its kernel's value, so the results are the
 // same.
-void PaddedConvolution::octant_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
-                                        std::vector<double>& saved) {
+template <class Real>
+void BasicPaddedConvolution<Real>::octant_products(std::size_t i, const Products& products, const BasicComplexBuffer<Real>* slabs,
+                                        std::vector<Real>& saved) {
   const std::vector<bool>& used = products.used;
   const std::vector<std::vector<Term>>& terms = products.terms;
   const std::size_t inputs = used.size();
   const std::size_t B = block_rows_ * oy_;
-  double* mirrored_row = saved.data() + 4 * B * inputs;
+  Real* mirrored_row = saved.data() + 4 * B * inputs;
   const bool three_d = box_.size() == 3;
   const std::size_t kernel_first = octant_slab_ * i;
-  std::vector<const double*> k, xr, xi;
+  std::vector<const Real*> k, xr, xi;
   for (std::size_t z0 = 0; z0 < oz_; z0 += block_rows_) {
     const std::size_t z1 = std::min(oz_, z0 + block_rows_);
     for (int z_upper = 0; z_upper < (three_d ? 2 : 1); ++z_upper) {
@@ -653,26 +716,26 @@ void PaddedConvolution::octant_products(std::size_t i, const Products& products,
       const std::size_t b = z_upper ? std::min(z1, nz_) : z1;
       if (a >= b) continue;
       for (int y_upper = 0; y_upper < (ny_ > 1 ? 2 : 1); ++y_upper) {
-        auto sign = [&](const std::array<std::vector<double>, 2>& signs, std::size_t c) {
-          return (y_upper ? signs[0][c] : 1.0) * (z_upper ? signs[1][c] : 1.0);
+        auto sign = [&](const std::array<std::vector<Real>, 2>& signs, std::size_t c) {
+          return (y_upper ? signs[0][c] : Real(1)) * (z_upper ? signs[1][c] : Real(1));
         };
         const std::size_t n = (b - a) * oy_;
         for (std::size_t c = 0; c < inputs; ++c) {
           if (!used[c]) continue;
-          const double* x = slabs[c].reals();
-          double* re = saved.data() + 4 * B * c;
-          double* im = re + B;
-          const double w = products.weights[c] * (products.folded ? sign(products.in_sign, c) : 1.0);
+          const Real* x = slabs[c].reals();
+          Real* re = saved.data() + 4 * B * c;
+          Real* im = re + B;
+          const Real w = products.weights[c] * (products.folded ? sign(products.in_sign, c) : Real(1));
           for (std::size_t zz = a, p = 0; zz < b; ++zz, p += oy_) {
-            const double* row = x + 2 * py_ * (z_upper ? pz_ - zz : zz);
+            const Real* row = x + 2 * py_ * (z_upper ? pz_ - zz : zz);
             if (!y_upper)
               split_row(row, re + p, im + p, w, oy_);
             else
               split_row_mirrored(row, py_, re + p, im + p, w, oy_);
           }
           if (!products.folded && (z_upper || y_upper)) {
-            double* neg_re = im + B;
-            double* neg_im = neg_re + B;
+            Real* neg_re = im + B;
+            Real* neg_im = neg_re + B;
             for (std::size_t q = 0; q < n; ++q) {
               neg_re[q] = -re[q];
               neg_im[q] = -im[q];
@@ -691,20 +754,20 @@ void PaddedConvolution::octant_products(std::size_t i, const Products& products,
             xr.push_back(saved.data() + 4 * B * c);
             xi.push_back(saved.data() + 4 * B * c + B);
           }
-          const double s[3] = {sign(products.out_sign, o), sign(products.out_sign, o + 1),
+          const Real s[3] = {sign(products.out_sign, o), sign(products.out_sign, o + 1),
                                sign(products.out_sign, o + 2)};
           for (std::size_t zz = a, p = 0; zz < b; ++zz, p += oy_) {
             const std::size_t row = 2 * py_ * (z_upper ? pz_ - zz : zz);
             if (!y_upper) {
-              double* y[3] = {slabs[o].reals() + row, slabs[o + 1].reals() + row, slabs[o + 2].reals() + row};
+              Real* y[3] = {slabs[o].reals() + row, slabs[o + 1].reals() + row, slabs[o + 2].reals() + row};
               combine_three(inputs, k.data(), xr.data(), xi.data(), p, oy_, y, s);
             } else {
               // Formed forward, then copied backward into the upper y half,
               // leaving out the first and last point, the lower half's.
-              double* y[3] = {mirrored_row, mirrored_row + 2 * oy_, mirrored_row + 4 * oy_};
+              Real* y[3] = {mirrored_row, mirrored_row + 2 * oy_, mirrored_row + 4 * oy_};
               combine_three(inputs, k.data(), xr.data(), xi.data(), p + 1, ny_ - 1, y, s);
               for (std::size_t g = 0; g < 3; ++g) {
-                double* back = slabs[o + g].reals() + row + 2 * (py_ - 1);
+                Real* back = slabs[o + g].reals() + row + 2 * (py_ - 1);
                 for (std::size_t q = 0; q + 1 < ny_; ++q) {
                   back[-2 * static_cast<std::ptrdiff_t>(q)] = y[g][2 * q];
                   back[-2 * static_cast<std::ptrdiff_t>(q) + 1] = y[g][2 * q + 1];
@@ -720,17 +783,17 @@ void PaddedConvolution::octant_products(std::size_t i, const Products& products,
           xi.clear();
           for (const Term& term : terms[o]) {
             const bool negative = !products.folded && (y_upper && term.odd_y) != (z_upper && term.odd_z);
-            const double* base = saved.data() + 4 * B * term.input + (negative ? 2 * B : 0);
+            const Real* base = saved.data() + 4 * B * term.input + (negative ? 2 * B : 0);
             k.push_back(term.kernel + kernel_at);
             xr.push_back(base);
             xi.push_back(base + B);
           }
           // Row by row straight into the slab; the mirrored half of a row
           // leaves out its first and last point, which are the other half's.
-          const double s = products.folded ? sign(products.out_sign, o) : 1.0;
-          double* y = slabs[o].reals();
+          const Real s = products.folded ? sign(products.out_sign, o) : Real(1);
+          Real* y = slabs[o].reals();
           for (std::size_t zz = a, p = 0; zz < b; ++zz, p += oy_) {
-            double* row = y + 2 * py_ * (z_upper ? pz_ - zz : zz);
+            Real* row = y + 2 * py_ * (z_upper ? pz_ - zz : zz);
             if (!y_upper)
               combine(k.size(), k.data(), xr.data(), xi.data(), p, oy_, row, s);
             else
@@ -743,14 +806,15 @@ void PaddedConvolution::octant_products(std::size_t i, const Products& products,
   }
 }
 
-PaddedConvolution::Products PaddedConvolution::products_of(const Coupling& coupling) const {
+template <class Real>
+typename BasicPaddedConvolution<Real>::Products BasicPaddedConvolution<Real>::products_of(const Coupling& coupling) const {
   const std::size_t inputs = static_cast<std::size_t>(coupling.inputs);
   const std::size_t outputs = static_cast<std::size_t>(coupling.outputs);
   Products products;
   products.active.assign(outputs, false);
   products.used.assign(inputs, false);
   products.terms.resize(outputs);
-  products.weights = coupling.weight;
+  products.weights.assign(coupling.weight.begin(), coupling.weight.end());
   const bool octant = layout() == SpectrumLayout::octant;
   for (std::size_t o = 0; o < outputs; ++o)
     for (std::size_t c = 0; c < inputs; ++c) {
@@ -778,8 +842,8 @@ PaddedConvolution::Products PaddedConvolution::products_of(const Coupling& coupl
   // contradiction means there are none.
   products.folded = true;
   for (std::size_t axis = 0; axis < 2; ++axis) {
-    std::vector<double>& in = products.in_sign[axis];
-    std::vector<double>& out = products.out_sign[axis];
+    std::vector<Real>& in = products.in_sign[axis];
+    std::vector<Real>& out = products.out_sign[axis];
     in.assign(inputs, 0.0);
     out.assign(outputs, 0.0);
     auto parity = [&](const Term& term) { return (axis == 0 ? term.odd_y : term.odd_z) ? -1.0 : 1.0; };
@@ -790,7 +854,7 @@ PaddedConvolution::Products PaddedConvolution::products_of(const Coupling& coupl
         changed = false;
         for (std::size_t o = 0; o < outputs; ++o)
           for (const Term& term : products.terms[o]) {
-            const double c_sign = in[term.input];
+            const Real c_sign = in[term.input];
             if (c_sign != 0.0 && out[o] == 0.0) {
               out[o] = parity(term) * c_sign;
               changed = true;
@@ -803,14 +867,15 @@ PaddedConvolution::Products PaddedConvolution::products_of(const Coupling& coupl
           }
       }
     }
-    for (double& v : out)
+    for (Real& v : out)
       if (v == 0.0) v = 1.0;  // coupled to nothing
   }
   if (!products.folded || inputs != 6) products.dense_outputs = 0;
   return products;
 }
 
-void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> in, std::span<double> out,
+template <class Real>
+void BasicPaddedConvolution<Real>::apply(const Coupling& coupling, std::span<const double> in, std::span<double> out,
                               const NodeRangeHook& finish) {
   if (!transformed_) throw std::logic_error("convolution applied before its kernels were transformed");
   assert(in.size() == box_size_ * static_cast<std::size_t>(coupling.inputs));
@@ -826,10 +891,10 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
   double seconds[3] = {0, 0, 0};
 #pragma omp parallel num_threads(threads_) reduction(+ : seconds[:3])
   {
-    RealBuffer forward_rows(px_ * ny_), inverse_rows(px_ * ny_);
-    ComplexBuffer spectra(hx_ * ny_);
+    BasicRealBuffer<Real> forward_rows(px_ * ny_), inverse_rows(px_ * ny_);
+    BasicComplexBuffer<Real> spectra(hx_ * ny_);
     const std::size_t block = block_rows_ * oy_;
-    std::vector<double> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 6 * oy_
+    std::vector<Real> saved(layout() == SpectrumLayout::octant ? 4 * block * used.size() + 6 * oy_
                                                                  : 2 * PRODUCT_BLOCK * used.size());
 #pragma omp for schedule(dynamic)
     for (std::size_t k = 0; k < nz_; ++k) forward_plane(k, in, used, forward_rows.data(), spectra.data());
@@ -854,19 +919,21 @@ void PaddedConvolution::apply(const Coupling& coupling, std::span<const double> 
   stages_.inverse += seconds[2];
 }
 
-std::size_t PaddedConvolution::bytes() const {
+template <class Real>
+std::size_t BasicPaddedConvolution<Real>::bytes() const {
   std::size_t total = 0;
-  for (const ComplexBuffer& b : staging_) total += b.size() * sizeof(fftw_complex);
-  for (const RealBuffer& b : kernels_) total += b.size() * sizeof(double);
-  for (const ComplexBuffer& b : corners_) total += b.size() * sizeof(fftw_complex);
-  for (const ComplexBuffer& b : slabs_) total += b.size() * sizeof(fftw_complex);
-  for (const ComplexBuffer& b : lines_) total += b.size() * sizeof(fftw_complex);
-  for (const ComplexBuffer& b : columns_) total += b.size() * sizeof(fftw_complex);
-  for (const ComplexBuffer& b : backs_) total += b.size() * sizeof(fftw_complex);
+  for (const BasicComplexBuffer<Real>& b : staging_) total += b.size() * sizeof(Complex);
+  for (const BasicRealBuffer<Real>& b : kernels_) total += b.size() * sizeof(Real);
+  for (const BasicComplexBuffer<Real>& b : corners_) total += b.size() * sizeof(Complex);
+  for (const BasicComplexBuffer<Real>& b : slabs_) total += b.size() * sizeof(Complex);
+  for (const BasicComplexBuffer<Real>& b : lines_) total += b.size() * sizeof(Complex);
+  for (const BasicComplexBuffer<Real>& b : columns_) total += b.size() * sizeof(Complex);
+  for (const BasicComplexBuffer<Real>& b : backs_) total += b.size() * sizeof(Complex);
   return total;
 }
 
-std::size_t PaddedConvolution::estimate_bytes(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
+template <class Real>
+std::size_t BasicPaddedConvolution<Real>::estimate_bytes(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
                                               int threads, SpectrumLayout layout) {
   const std::size_t spectrum = spectrum_points(box_extent);
   const std::size_t hx = static_cast<std::size_t>(box_extent[0]) + 1;
@@ -878,16 +945,20 @@ std::size_t PaddedConvolution::estimate_bytes(const std::vector<int>& box_extent
   // and, in 3-D, a slab of columns.
   const std::size_t per_thread = box_extent.size() == 3 ? corner * 2 + 2 * slab : 2 * slab;
   const std::size_t kernel_points = layout == SpectrumLayout::octant ? octant_points(box_extent) : spectrum;
-  return kernel_points * static_cast<std::size_t>(kernel_count) * sizeof(double) +
-         (static_cast<std::size_t>(max_outputs) * per_component + team * per_thread) * sizeof(fftw_complex);
+  return kernel_points * static_cast<std::size_t>(kernel_count) * sizeof(Real) +
+         (static_cast<std::size_t>(max_outputs) * per_component + team * per_thread) * sizeof(Complex);
 }
 
-std::size_t PaddedConvolution::estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count,
+template <class Real>
+std::size_t BasicPaddedConvolution<Real>::estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count,
                                                     SpectrumLayout layout) {
   if (layout == SpectrumLayout::octant)
-    return octant_points(box_extent) * static_cast<std::size_t>(kernel_count) * sizeof(double);
+    return octant_points(box_extent) * static_cast<std::size_t>(kernel_count) * sizeof(Real);
   const std::size_t spectrum = spectrum_points(box_extent);
-  return spectrum * (static_cast<std::size_t>(kernel_count) * sizeof(fftw_complex) + sizeof(double));
+  return spectrum * (static_cast<std::size_t>(kernel_count) * sizeof(Complex) + sizeof(Real));
 }
+
+template class BasicPaddedConvolution<double>;
+template class BasicPaddedConvolution<float>;
 
 }  // namespace csolver

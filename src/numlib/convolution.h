@@ -81,8 +81,13 @@ const char* layout_name(SpectrumLayout layout);
 // OMP_NUM_THREADS variable says so.
 int default_thread_count();
 
-class PaddedConvolution {
+// Real: double, or float for single-precision transforms and products (the
+// fields passed to apply() stay double; they are rounded to float on the way
+// in and widened on the way out).
+template <class Real>
+class BasicPaddedConvolution {
  public:
+  using Complex = typename Fftw<Real>::complex;
   // box_extent: nodes per axis, x first (rank 2 or 3); kernel_count: number of
   // stored kernels; max_outputs: the largest number of output components of
   // any coupling used with apply() (work spectra for more input components
@@ -91,11 +96,14 @@ class PaddedConvolution {
   // spectrum); otherwise the parities of every kernel (octant layout), each
   // with an even number of odd axes.
   // All FFTW plans are made here, before any kernel sample is written.
-  PaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
-                    PlannerEffort effort = PlannerEffort::measure, int threads = 0,
-                    const std::vector<AxisParities>& mirror = {});
-  PaddedConvolution(const PaddedConvolution&) = delete;
-  PaddedConvolution& operator=(const PaddedConvolution&) = delete;
+  BasicPaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
+                         PlannerEffort effort = PlannerEffort::measure, int threads = 0,
+                         const std::vector<AxisParities>& mirror = {});
+  // A copy of a transformed double-precision convolution whose kernel spectra
+  // are rounded to Real: the spectra are formed once, in double precision.
+  BasicPaddedConvolution(const BasicPaddedConvolution<double>& source, PlannerEffort effort);
+  BasicPaddedConvolution(const BasicPaddedConvolution&) = delete;
+  BasicPaddedConvolution& operator=(const BasicPaddedConvolution&) = delete;
 
   const std::vector<int>& box_extent() const { return box_; }
   const std::vector<int>& padded_extent() const { return padded_; }
@@ -164,7 +172,7 @@ class PaddedConvolution {
   void ensure_work(int count);
   struct Term {
     std::size_t input;
-    const double* kernel;
+    const Real* kernel;
     bool odd_y = false, odd_z = false;  // octant: the sign of the mirrored frequencies
   };
   // What one application forms: per output its terms, the inputs used and
@@ -175,9 +183,9 @@ class PaddedConvolution {
   struct Products {
     std::vector<std::vector<Term>> terms;
     std::vector<bool> used, active;
-    std::vector<double> weights;
+    std::vector<Real> weights;
     bool folded = false;
-    std::array<std::vector<double>, 2> in_sign, out_sign;
+    std::array<std::vector<Real>, 2> in_sign, out_sign;
     // Octant, folded signs: the first outputs that couple to every one of
     // six inputs in input order, formed three at a time.
     std::size_t dense_outputs = 0;
@@ -187,15 +195,17 @@ class PaddedConvolution {
   void plan_octant();
   void transform_octant();
   static std::size_t odd_pattern(const AxisParities& parity);
-  void half_spectrum_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
-                              std::vector<double>& saved);
-  void octant_products(std::size_t i, const Products& products, const ComplexBuffer* slabs,
-                       std::vector<double>& saved);
-  void forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used, double* rows,
-                     fftw_complex* spectra);
-  void slab(std::size_t i, const Products& products, int thread, std::vector<double>& saved, double (&seconds)[3]);
-  void inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active, double* rows,
-                     fftw_complex* spectra);
+  void half_spectrum_products(std::size_t i, const Products& products, const BasicComplexBuffer<Real>* slabs,
+                              std::vector<Real>& saved);
+  void octant_products(std::size_t i, const Products& products, const BasicComplexBuffer<Real>* slabs,
+                       std::vector<Real>& saved);
+  template <class Other>
+  friend class BasicPaddedConvolution;
+  void forward_plane(std::size_t k, std::span<const double> in, const std::vector<bool>& used, Real* rows,
+                     Complex* spectra);
+  void slab(std::size_t i, const Products& products, int thread, std::vector<Real>& saved, double (&seconds)[3]);
+  void inverse_plane(std::size_t k, std::span<double> out, const std::vector<bool>& active, Real* rows,
+                     Complex* spectra);
 
   std::vector<int> box_;
   std::vector<int> padded_;
@@ -213,7 +223,7 @@ class PaddedConvolution {
   std::size_t slab_ = 1;                  // py_ pz_: spectrum points of one x frequency
   std::size_t corner_ = 1;                // ny_ nz_: the box corner of one slab
 
-  FftPlan kernel_forward_;  // half spectrum: whole-grid in-place r2c of one kernel
+  BasicFftPlan<Real> kernel_forward_;  // half spectrum: whole-grid in-place r2c of one kernel
 
   // Octant layout: per kernel its parities; the octant spans oy_ = ny + 1
   // and oz_ = nz + 1 (1 in 2-D) frequencies, x slowest as in the slabs.
@@ -225,36 +235,43 @@ class PaddedConvolution {
   // In-place DCT-I / DST-I over the octant, one per pattern of odd axes (bit
   // a set: odd along axis a); none where an odd axis has extent 1, for such
   // a kernel vanishes.
-  std::vector<FftPlan> octant_plans_;
+  std::vector<BasicFftPlan<Real>> octant_plans_;
   // Along x: the ny box rows of one box plane, real rows to the spectrum.
-  FftPlan forward_x_, inverse_x_;
+  BasicFftPlan<Real> forward_x_, inverse_x_;
   // Within one slab: along y the nz box lines, along z every column.
-  FftPlan forward_y_, forward_z_, inverse_z_, inverse_y_;
+  BasicFftPlan<Real> forward_y_, forward_z_, inverse_z_, inverse_y_;
 
   // Real-space kernel samples in FFTW's in-place r2c layout (rows of 2 hx_
   // doubles), released as each kernel is transformed.
-  std::vector<ComplexBuffer> staging_;
+  std::vector<BasicComplexBuffer<Real>> staging_;
   // Real kernel spectra over the half spectrum in slab order (index
   // y + py (z + pz i)), or over the octant (index y + oy (z + oz i); the
   // samples before the transform), with the inverse transform's 1/points
   // factor folded in.
-  std::vector<RealBuffer> kernels_;
+  std::vector<BasicRealBuffer<Real>> kernels_;
   // Per component, the box corner (y < ny, z < nz) of every slab, index
   // y + ny (z + nz i): after the x pass on the way in, before it on the way
   // out; nothing else of the padded spectrum is needed between slabs.
-  std::vector<ComplexBuffer> corners_;
+  std::vector<BasicComplexBuffer<Real>> corners_;
   // Per thread and component, one whole slab, where the y and z passes and
   // the products run in cache: input transforms, overwritten in place by the
   // output products and their inverse transforms.
-  std::vector<ComplexBuffer> slabs_;
+  std::vector<BasicComplexBuffer<Real>> slabs_;
   // Per thread, the inputs of the forward passes of a slab: its nz box lines
   // (py points each, of which the upper ny stay zero) and, in 3-D, a slab of
   // columns of which the rows nz and above stay zero: the zero padding is
   // written once, never again.
-  std::vector<ComplexBuffer> lines_, columns_;
+  std::vector<BasicComplexBuffer<Real>> lines_, columns_;
   // Per thread, the output of the inverse z pass (the inverse y pass goes
   // back into the slab); in 2-D the output of the inverse y pass.
-  std::vector<ComplexBuffer> backs_;
+  std::vector<BasicComplexBuffer<Real>> backs_;
 };
+
+using PaddedConvolution = BasicPaddedConvolution<double>;
+// Transforms and kernel products in single precision.
+using SinglePaddedConvolution = BasicPaddedConvolution<float>;
+
+extern template class BasicPaddedConvolution<double>;
+extern template class BasicPaddedConvolution<float>;
 
 }  // namespace csolver

@@ -1,5 +1,6 @@
 #pragma once
-// FFTW bindings: owned, aligned buffers and owned plans.
+// FFTW bindings: owned, aligned buffers and owned plans, in double precision
+// (fftw_*) or single precision (fftwf_*), chosen by the real type.
 //
 // Contract of the transforms built on them: forward(x)_k = sum_j x_j
 // exp(-2 pi i j.k / n), unnormalised; the inverse carries the 1/(number of
@@ -13,36 +14,111 @@
 
 namespace csolver {
 
-struct FftwDeleter {
-  void operator()(void* p) const noexcept { fftw_free(p); }
+// FFTW's interface for one real type. Both precisions share the iodim and
+// r2r kind types.
+template <class Real>
+struct Fftw;
+
+template <>
+struct Fftw<double> {
+  using complex = fftw_complex;
+  using plan = fftw_plan;
+  static void* alloc_complex(std::size_t n) { return fftw_alloc_complex(n); }
+  static void* alloc_real(std::size_t n) { return fftw_alloc_real(n); }
+  static void free(void* p) { fftw_free(p); }
+  static void destroy(plan p) { fftw_destroy_plan(p); }
+  static plan dft_r2c(int rank, const int* n, double* in, complex* out, unsigned flags) {
+    return fftw_plan_dft_r2c(rank, n, in, out, flags);
+  }
+  static plan guru_dft_r2c(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, double* in,
+                           complex* out, unsigned flags) {
+    return fftw_plan_guru_dft_r2c(rank, dims, howmany_rank, howmany, in, out, flags);
+  }
+  static plan guru_dft_c2r(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, complex* in,
+                           double* out, unsigned flags) {
+    return fftw_plan_guru_dft_c2r(rank, dims, howmany_rank, howmany, in, out, flags);
+  }
+  static plan guru_dft(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, complex* in,
+                       complex* out, int sign, unsigned flags) {
+    return fftw_plan_guru_dft(rank, dims, howmany_rank, howmany, in, out, sign, flags);
+  }
+  static plan guru_r2r(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, double* in,
+                       double* out, const fftw_r2r_kind* kind, unsigned flags) {
+    return fftw_plan_guru_r2r(rank, dims, howmany_rank, howmany, in, out, kind, flags);
+  }
+  static void execute_dft_r2c(plan p, double* in, complex* out) { fftw_execute_dft_r2c(p, in, out); }
+  static void execute_dft_c2r(plan p, complex* in, double* out) { fftw_execute_dft_c2r(p, in, out); }
+  static void execute_dft(plan p, complex* in, complex* out) { fftw_execute_dft(p, in, out); }
+  static void execute_r2r(plan p, double* in, double* out) { fftw_execute_r2r(p, in, out); }
 };
 
-// A zero-initialised complex array from fftw_alloc_complex, so that every
+template <>
+struct Fftw<float> {
+  using complex = fftwf_complex;
+  using plan = fftwf_plan;
+  static void* alloc_complex(std::size_t n) { return fftwf_alloc_complex(n); }
+  static void* alloc_real(std::size_t n) { return fftwf_alloc_real(n); }
+  static void free(void* p) { fftwf_free(p); }
+  static void destroy(plan p) { fftwf_destroy_plan(p); }
+  static plan dft_r2c(int rank, const int* n, float* in, complex* out, unsigned flags) {
+    return fftwf_plan_dft_r2c(rank, n, in, out, flags);
+  }
+  static plan guru_dft_r2c(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany, float* in,
+                           complex* out, unsigned flags) {
+    return fftwf_plan_guru_dft_r2c(rank, dims, howmany_rank, howmany, in, out, flags);
+  }
+  static plan guru_dft_c2r(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany,
+                           complex* in, float* out, unsigned flags) {
+    return fftwf_plan_guru_dft_c2r(rank, dims, howmany_rank, howmany, in, out, flags);
+  }
+  static plan guru_dft(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany, complex* in,
+                       complex* out, int sign, unsigned flags) {
+    return fftwf_plan_guru_dft(rank, dims, howmany_rank, howmany, in, out, sign, flags);
+  }
+  static plan guru_r2r(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany, float* in,
+                       float* out, const fftwf_r2r_kind* kind, unsigned flags) {
+    return fftwf_plan_guru_r2r(rank, dims, howmany_rank, howmany, in, out, kind, flags);
+  }
+  static void execute_dft_r2c(plan p, float* in, complex* out) { fftwf_execute_dft_r2c(p, in, out); }
+  static void execute_dft_c2r(plan p, complex* in, float* out) { fftwf_execute_dft_c2r(p, in, out); }
+  static void execute_dft(plan p, complex* in, complex* out) { fftwf_execute_dft(p, in, out); }
+  static void execute_r2r(plan p, float* in, float* out) { fftwf_execute_r2r(p, in, out); }
+};
+
+template <class Real>
+struct FftwDeleter {
+  void operator()(void* p) const noexcept { Fftw<Real>::free(p); }
+};
+
+// A zero-initialised complex array from fftw(f)_alloc_complex, so that every
 // buffer shares the alignment the plans were made for.
-class ComplexBuffer {
+template <class Real>
+class BasicComplexBuffer {
  public:
-  ComplexBuffer() = default;
-  explicit ComplexBuffer(std::size_t size);
-  fftw_complex* data() const { return data_.get(); }
-  double* reals() const { return &data_.get()[0][0]; }
+  using Complex = typename Fftw<Real>::complex;
+  BasicComplexBuffer() = default;
+  explicit BasicComplexBuffer(std::size_t size);
+  Complex* data() const { return data_.get(); }
+  Real* reals() const { return &data_.get()[0][0]; }
   std::size_t size() const { return size_; }
   void clear();
 
  private:
-  std::unique_ptr<fftw_complex[], FftwDeleter> data_;
+  std::unique_ptr<Complex[], FftwDeleter<Real>> data_;
   std::size_t size_ = 0;
 };
 
-// A zero-initialised real array from fftw_alloc_real.
-class RealBuffer {
+// A zero-initialised real array from fftw(f)_alloc_real.
+template <class Real>
+class BasicRealBuffer {
  public:
-  RealBuffer() = default;
-  explicit RealBuffer(std::size_t size);
-  double* data() const { return data_.get(); }
+  BasicRealBuffer() = default;
+  explicit BasicRealBuffer(std::size_t size);
+  Real* data() const { return data_.get(); }
   std::size_t size() const { return size_; }
 
  private:
-  std::unique_ptr<double[], FftwDeleter> data_;
+  std::unique_ptr<Real[], FftwDeleter<Real>> data_;
   std::size_t size_ = 0;
 };
 
@@ -53,22 +129,35 @@ unsigned planner_flags(PlannerEffort effort);
 // One FFTW plan, destroyed with its owner. Executing a plan on other arrays of
 // the same layout and alignment is thread-safe; making one is not, so plans
 // are made once, up front, by one thread.
-class FftPlan {
+template <class Real>
+class BasicFftPlan {
  public:
-  FftPlan() = default;
+  using Plan = typename Fftw<Real>::plan;
+  BasicFftPlan() = default;
   // Takes ownership; throws if FFTW could not plan (null).
-  explicit FftPlan(fftw_plan plan);
-  ~FftPlan();
-  FftPlan(const FftPlan&) = delete;
-  FftPlan& operator=(const FftPlan&) = delete;
-  FftPlan(FftPlan&& other) noexcept;
-  FftPlan& operator=(FftPlan&& other) noexcept;
+  explicit BasicFftPlan(Plan plan);
+  ~BasicFftPlan();
+  BasicFftPlan(const BasicFftPlan&) = delete;
+  BasicFftPlan& operator=(const BasicFftPlan&) = delete;
+  BasicFftPlan(BasicFftPlan&& other) noexcept;
+  BasicFftPlan& operator=(BasicFftPlan&& other) noexcept;
 
-  fftw_plan get() const { return plan_; }
+  Plan get() const { return plan_; }
   explicit operator bool() const { return plan_ != nullptr; }
 
  private:
-  fftw_plan plan_ = nullptr;
+  Plan plan_ = nullptr;
 };
+
+using ComplexBuffer = BasicComplexBuffer<double>;
+using RealBuffer = BasicRealBuffer<double>;
+using FftPlan = BasicFftPlan<double>;
+
+extern template class BasicComplexBuffer<double>;
+extern template class BasicComplexBuffer<float>;
+extern template class BasicRealBuffer<double>;
+extern template class BasicRealBuffer<float>;
+extern template class BasicFftPlan<double>;
+extern template class BasicFftPlan<float>;
 
 }  // namespace csolver

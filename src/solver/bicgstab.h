@@ -35,9 +35,11 @@ struct BicgstabWorkspace {
 // b may be the workspace's r_hat itself: it is read only to start r and r_hat.
 // Each pass over the vectors does one update together with the inner
 // products that follow it (the next rho with the new residual).
-template <class Operator, class Observer>
-SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<double> x, double tol,
-                     BicgstabWorkspace& w, Observer&& on_iteration) {
+// The general form: stop(error, x) decides after each full iteration whether
+// the update norm `error` is small enough, and at most max_iterations run.
+template <class Operator, class Observer, class Stop>
+SolveStatus bicgstab_until(Operator&& apply, std::span<const double> b, std::span<double> x, Stop&& stop,
+                           int max_iterations, BicgstabWorkspace& w, Observer&& on_iteration) {
   const std::size_t n = x.size();
   for (std::size_t i = 0; i < n; ++i) {
     x[i] = 0.0;
@@ -51,7 +53,7 @@ SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<doub
   double rho = dot(w.r_hat, w.r);
   SolveStatus status;
   auto finite = [](double value) { return std::isfinite(value); };
-  for (int iter = 1; iter <= MAX_ITERATIONS; ++iter) {
+  for (int iter = 1; iter <= max_iterations; ++iter) {
     status.iterations = iter;
     if (rho == 0.0 || !finite(rho)) {
       status.breakdown = rho == 0.0 ? Breakdown::zero_rho : Breakdown::non_finite;
@@ -88,7 +90,7 @@ SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<doub
       status.breakdown = Breakdown::non_finite;
       return status;
     }
-    if (status.error <= tol) {
+    if (stop(status.error, std::span<const double>(x))) {
       status.converged = true;
       return status;
     }
@@ -100,6 +102,14 @@ SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<doub
     rho = rho_next;
   }
   return status;
+}
+
+template <class Operator, class Observer>
+SolveStatus bicgstab(Operator&& apply, std::span<const double> b, std::span<double> x, double tol,
+                     BicgstabWorkspace& w, Observer&& on_iteration) {
+  return bicgstab_until(
+      apply, b, x, [tol](double error, std::span<const double>) { return error <= tol; }, MAX_ITERATIONS, w,
+      on_iteration);
 }
 
 }  // namespace csolver

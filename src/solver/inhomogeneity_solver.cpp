@@ -1,8 +1,10 @@
 #include "solver/inhomogeneity_solver.h"
 
 #include "kernels/volume_kernel.h"
+#include "solver/refinement.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace csolver {
 
@@ -14,19 +16,14 @@ Coupling volume_coupling() {
     for (int c = 0; c < VOLUME_COMPONENTS; ++c) coupling.kernel_of.push_back(packed_entry(o, c));
   return coupling;
 }
-}  // namespace
 
-InhomogeneityOperator::InhomogeneityOperator(const Box& box_, PaddedConvolution& conv_)
-    : box(box_),
-      conv(conv_),
-      kernel_coupling(volume_coupling()),
-      gauss_coupling(diagonal_coupling(VOLUME_COMPONENTS, VOLUME_GAUSS)) {}
-
-void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out) {
+// A(f) = flag * (f - contrast(K * W f)) with either convolution.
+template <class Convolution>
+void apply_with(Convolution& conv, InhomogeneityOperator& op, std::span<const double> f, std::span<double> out) {
   // The node-wise contrast runs on each box plane as soon as the convolution
   // has written it, while it is still in cache, on the thread that wrote it.
   const Box& box = op.box;
-  op.conv.apply(op.kernel_coupling, f, out, [&](std::size_t first, std::size_t last) {
+  conv.apply(op.kernel_coupling, f, out, [&](std::size_t first, std::size_t last) {
     for (std::size_t node = first; node < last; ++node) {
       const double a = box.box_coef_vol[node];
       const double g = box.box_coef_shear[node];
@@ -38,6 +35,22 @@ void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::s
       for (int c = 3; c < 6; ++c) y[c] = mask * (fn[c] - g * y[c]);
     }
   });
+}
+}  // namespace
+
+InhomogeneityOperator::InhomogeneityOperator(const Box& box_, PaddedConvolution& conv_, SinglePaddedConvolution* single_)
+    : box(box_),
+      conv(conv_),
+      single(single_),
+      kernel_coupling(volume_coupling()),
+      gauss_coupling(diagonal_coupling(VOLUME_COMPONENTS, VOLUME_GAUSS)) {}
+
+void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out) {
+  apply_with(op.conv, op, f, out);
+}
+
+void apply_single_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out) {
+  apply_with(*op.single, op, f, out);
 }
 
 void evaluate_field(InhomogeneityOperator& op, std::span<double> x) { op.conv.apply(op.gauss_coupling, x, x); }
@@ -69,10 +82,13 @@ void add_flagged(const Box& box, std::span<const double> x, int load_case, Matri
 }  // namespace
 
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress, const FieldSink& keep_field) {
-  InhomogeneityOperator op(box, conv);
+                                       const Progress& progress, const FieldSink& keep_field,
+                                       SinglePaddedConvolution* single) {
+  InhomogeneityOperator op(box, conv, single);
   const std::size_t size = box.size() * VOLUME_COMPONENTS;
   BicgstabWorkspace work(size);
+  std::optional<RefinementWorkspace> refinement;
+  if (single) refinement.emplace(size);
   std::vector<double> x(size);
   InhomogeneitySolution solution;
   double flagged = 0;
@@ -87,9 +103,13 @@ InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box
     for (std::size_t node = 0; node < box.size(); ++node)
       rhs[VOLUME_COMPONENTS * node + static_cast<std::size_t>(n)] = static_cast<double>(box.box_flag[node]);
 
-    const SolveStatus status = bicgstab(
-        [&](std::span<const double> in, std::span<double> out) { apply_operator(op, in, out); }, rhs, x,
-        setup.tol, work, [&](int iteration, double error) { progress.iteration(n + 1, iteration, error); });
+    auto observer = [&](int iteration, double error) { progress.iteration(n + 1, iteration, error); };
+    auto apply_double = [&](std::span<const double> in, std::span<double> out) { apply_operator(op, in, out); };
+    const SolveStatus status =
+        single ? refine(apply_double,
+                        [&](std::span<const double> in, std::span<double> out) { apply_single_operator(op, in, out); },
+                        rhs, x, setup.tol, work, *refinement, observer)
+               : bicgstab(apply_double, rhs, x, setup.tol, work, observer);
     solution.load_cases[static_cast<std::size_t>(n)] = status;
     if (!report_load_case(progress, n + 1, status)) solution.conv_flag = 0;
 

@@ -20,16 +20,19 @@ inline constexpr int VOLUME_COMPONENTS = 6;
 // The discretized operator; the convolution must hold the transformed volume
 // kernel.
 struct InhomogeneityOperator {
-  InhomogeneityOperator(const Box& box, PaddedConvolution& conv);
+  InhomogeneityOperator(const Box& box, PaddedConvolution& conv, SinglePaddedConvolution* single = nullptr);
 
   const Box& box;
   PaddedConvolution& conv;
+  SinglePaddedConvolution* single;  // the same kernels in single precision, for mixed precision; or none
   Coupling kernel_coupling;  // output o, input c -> packed entry, shear inputs weighted 2
   Coupling gauss_coupling;
 };
 
 // A(f) = flag * (f - contrast(K * W f)); out must not be f.
 void apply_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out);
+// The same with the single-precision convolution (op.single must be set).
+void apply_single_operator(InhomogeneityOperator& op, std::span<const double> f, std::span<double> out);
 
 // Replaces every component of x by its convolution with the Gaussian: the
 // field at the nodes from the coefficients.
@@ -56,7 +59,10 @@ Matrix6 corrected_mean(const Matrix6& coefficient_mean, double flagged_fraction)
 // load cases counted from 0.
 using FieldSink = std::function<void(int load_case, std::span<const double> field)>;
 
+// With single given, every load case is solved by mixed-precision iterative
+// refinement; otherwise in double precision throughout.
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress, const FieldSink& keep_field = {});
+                                       const Progress& progress, const FieldSink& keep_field = {},
+                                       SinglePaddedConvolution* single = nullptr);
 
 }  // namespace csolver

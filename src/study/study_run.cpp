@@ -84,6 +84,7 @@ Study run_inhomogeneity_study_averaged(const std::function<InhomogeneityProblem(
       study.distance_margin =
           r.mean_field_estimate == MeanFieldEstimate::smoothed ? EXTRAPOLATION_MARGIN : RISING_ORDER_MARGIN;
       study.shear_order = r.shear_order;
+      study.precision = r.precision;
       level.h = r.h;
       add_solve(level, StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total}, count);
     }
@@ -105,6 +106,7 @@ Study run_crack_study_averaged(const std::function<CrackProblem(std::int32_t M, 
       if (observer.crack_solved) observer.crack_solved(r);
       study.kernel = r.kernel;
       study.shear_order = r.shear_order;
+      study.precision = r.precision;
       level.h = r.h;
       add_solve(level, StudyLevel{m, r.h, r.H, r.N, statuses(r.load_cases), r.conv_flag, r.seconds.total}, count);
     }

@@ -277,7 +277,8 @@ EvenKernels random_mirror_kernels(const std::vector<int>& box, const std::vector
 }
 
 // Only the octant of offsets with no negative component is written.
-void load_octant(PaddedConvolution& conv, const EvenKernels& k) {
+template <class Convolution>
+void load_octant(Convolution& conv, const EvenKernels& k) {
   for (int s = 0; s < k.count; ++s)
     k.for_offsets([&](const Offset& d) {
       if (d[0] >= 0 && d[1] >= 0 && d[2] >= 0) conv.set_kernel_sample(s, conv.sample_index(d), k.value(s, d));
@@ -331,6 +332,53 @@ TEST(PaddedConvolution, OctantOfMirrorSymmetricKernelsMatchesHalfSpectrumAndDire
         first = out;
       else
         EXPECT_EQ(out, first);  // the thread count changes nothing
+    }
+  }
+}
+
+// Transforms and products in single precision, with the kernels given as
+// samples (transformed in single precision) or copied from the double
+// spectra, against the double convolution, on both layouts.
+TEST(SinglePaddedConvolution, MatchesTheDoubleOneOnBothLayouts) {
+  const std::vector<MirrorCase> cases = {
+      {{7, 6, 5}, volume_like_coupling(), 21}, {{8, 8, 8}, volume_like_coupling(), 21},
+      {{5, 1, 4}, volume_like_coupling(), 21}, {{3, 4, 2}, asymmetric_coupling(), 3},
+      {{12, 9}, crack_like_coupling(), 4},     {{16, 16}, crack_like_coupling(), 4},
+      {{6, 5, 4}, unfoldable_coupling(), 4},
+  };
+  unsigned seed = 700;
+  for (const MirrorCase& c : cases) {
+    const std::vector<AxisParities> parities = tensor_parities(c.kernels);
+    const EvenKernels k = random_mirror_kernels(c.box, parities, ++seed);
+    const std::vector<double> in = random_field(node_count(c.box) * static_cast<std::size_t>(c.coupling.inputs), ++seed);
+    const std::size_t out_size = node_count(c.box) * static_cast<std::size_t>(c.coupling.outputs);
+    for (bool octant : {false, true}) {
+      SCOPED_TRACE("box " + name_of(c.box) + (octant ? ", octant" : ", half spectrum"));
+      const std::vector<AxisParities> mirror = octant ? parities : std::vector<AxisParities>{};
+      const SpectrumLayout layout = octant ? SpectrumLayout::octant : SpectrumLayout::half_spectrum;
+      PaddedConvolution reference(c.box, c.kernels, c.coupling.outputs, PlannerEffort::estimate, 1, mirror);
+      SinglePaddedConvolution loaded(c.box, c.kernels, c.coupling.outputs, PlannerEffort::estimate, 1, mirror);
+      if (octant) {
+        load_octant(reference, k);
+        load_octant(loaded, k);
+      } else {
+        load_kernels(reference, k);
+        load_kernels(loaded, k);
+      }
+      SinglePaddedConvolution copied(reference, PlannerEffort::estimate);
+      EXPECT_EQ(copied.layout(), layout);
+      EXPECT_EQ(copied.bytes(), SinglePaddedConvolution::estimate_bytes(c.box, c.kernels, c.coupling.outputs, 1, layout));
+      std::vector<double> expected(out_size), from_samples(out_size), from_spectra(out_size);
+      reference.apply(c.coupling, in, expected);
+      loaded.apply(c.coupling, in, from_samples);
+      copied.apply(c.coupling, in, from_spectra);
+      EXPECT_LT(relative_difference(from_samples, expected), 1e-6);
+      EXPECT_LT(relative_difference(from_spectra, expected), 1e-6);
+      EXPECT_GT(relative_difference(from_spectra, expected), 1e-12);  // single precision indeed
+      copied.set_threads(2);
+      std::vector<double> two(out_size);
+      copied.apply(c.coupling, in, two);
+      EXPECT_EQ(two, from_spectra);  // the thread count changes nothing
     }
   }
 }

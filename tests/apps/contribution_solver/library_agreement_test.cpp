@@ -48,8 +48,12 @@ TEST(LibraryAgreement, InhomogeneityFromFlagsEqualsTheProgramBitwise) {
   problem.inhomogeneity = {m.E1, m.n1};
   problem.nodes_per_axis = M + 1;
   problem.flags = shapes::volume_flags(M, shapes::inside(e));
-  const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(problem);
+  // The console program solves in double precision unless told otherwise.
+  contribution::SolveOptions options;
+  options.precision = contribution::Precision::double_precision;
+  const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(problem, options);
   EXPECT_EQ(json["convolution"], "octant");
+  EXPECT_EQ(json["precision"], "double");
   expect_bitwise(json["H_tensor"], result.H, "H");
   expect_bitwise(json["N_tensor"], result.N, "N");
   expect_bitwise(json["mean_field"], result.mean_field, "mean_field");
@@ -72,7 +76,10 @@ TEST(LibraryAgreement, CrackFromThePlaneEqualsTheProgramBitwise) {
   problem.nodes_per_axis = M + 1;
   problem.flags = shapes::crack_flags(M, shapes::inside(ellipse));
   problem.kernel = contribution::PlanarKernel::specified;
-  const contribution::CrackResult result = contribution::solve_crack(problem);
+  contribution::SolveOptions options;
+  options.precision = contribution::Precision::double_precision;
+  const contribution::CrackResult result = contribution::solve_crack(problem, options);
+  EXPECT_EQ(json["precision"], "double");
   expect_bitwise(json["H_tensor"], result.H, "H");
   expect_bitwise(json["N_tensor"], result.N, "N");
   for (std::size_t r = 0; r < 3; ++r)

@@ -5,6 +5,8 @@
 #include "support/scratch.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include <fstream>
@@ -106,6 +108,32 @@ TEST_F(Program, CrackKernelFollowsTheEnvironment) {
   const std::string report = read(dir / "result.txt");
   EXPECT_EQ(run("CONTRIBUTION_PLANAR_KERNEL=Exact"), 2);
   EXPECT_NE(read(dir / "stderr.txt").find("found CONTRIBUTION_PLANAR_KERNEL=Exact, expected 'specified' or 'exact'"),
+            std::string::npos)
+      << read(dir / "stderr.txt");
+  EXPECT_EQ(read(dir / "result.txt"), report);
+}
+
+// Double precision unless the environment asks for mixed; result.json names
+// it, the tensors agree, and an unknown name is refused before anything is
+// written.
+TEST_F(Program, PrecisionFollowsTheEnvironment) {
+  shapes::Materials m;
+  m.E1 = 5;
+  write_input(shapes::input_text(shapes::volume_node_table(12, shapes::inside(shapes::Ellipsoid{{0.6, 0.5, 0.4}})), m,
+                                 false, "ellipsoid"));
+  ASSERT_EQ(run("env -u CONTRIBUTION_PRECISION"), 0) << read(dir / "stderr.txt");
+  const nlohmann::json reference = nlohmann::json::parse(read(dir / "result.json"));
+  EXPECT_EQ(reference["precision"], "double");
+  ASSERT_EQ(run("CONTRIBUTION_PRECISION=mixed"), 0) << read(dir / "stderr.txt");
+  const nlohmann::json mixed = nlohmann::json::parse(read(dir / "result.json"));
+  EXPECT_EQ(mixed["precision"], "mixed");
+  const double scale = std::abs(reference["H_tensor"][0][0].get<double>());
+  for (std::size_t r = 0; r < 6; ++r)
+    for (std::size_t c = 0; c < 6; ++c)
+      EXPECT_NEAR(mixed["H_tensor"][r][c].get<double>(), reference["H_tensor"][r][c].get<double>(), 2e-6 * scale);
+  const std::string report = read(dir / "result.txt");
+  EXPECT_EQ(run("CONTRIBUTION_PRECISION=single"), 2);
+  EXPECT_NE(read(dir / "stderr.txt").find("found CONTRIBUTION_PRECISION=single, expected 'double' or 'mixed'"),
             std::string::npos)
       << read(dir / "stderr.txt");
   EXPECT_EQ(read(dir / "result.txt"), report);
