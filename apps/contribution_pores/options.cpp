@@ -22,6 +22,7 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--connectivity", cli::Kind::number, 1},
     {"--min-voxels", cli::Kind::number, 1},
     {"--keep-border", cli::Kind::flag, 0},
+    {"--vtk", cli::Kind::flag, 0},
     {"--threads", cli::Kind::number, 1},
     {"--plans", cli::Kind::text, 1},
     {"--resume", cli::Kind::flag, 0},
@@ -99,6 +100,7 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   // A single voxel has no extent to lay onto a grid.
   p.filter.min_voxels = o.whole("--min-voxels", 8, 2, 2000000000L);
   p.filter.keep_border = o.has("--keep-border");
+  p.vtk = o.has("--vtk");
   p.threads = static_cast<int>(o.whole("--threads", 0, 0, 4096));
   if (const std::optional<std::string> plans = o.text("--plans")) {
     if (*plans != "measure" && *plans != "estimate") throw UsageError("--plans takes 'measure' or 'estimate', got '" + *plans + "'");
@@ -112,6 +114,7 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   if (physics != "elasticity" && physics != "conductivity")
     throw UsageError("--physics takes 'elasticity' (the default) or 'conductivity', got '" + physics + "'");
   p.conduction = physics == "conductivity";
+  if (p.conduction && p.vtk) throw UsageError("--vtk writes the pores' elastic values; it does not apply with --physics conductivity");
   if (p.conduction) {
     read_conduction_options(o, p);
   } else {
@@ -158,7 +161,8 @@ std::string help_text() {
 Labels the pores of a 3-D image, solves each pore on its own grid, and writes
 DIR/pores.csv, DIR/pores.json (one entry per pore kept, in label order),
 DIR/effective.json (non-interaction and Mori-Tanaka estimates) and DIR/pores.png
-(the image's mid-slices, kept pores coloured, dropped ones grey).
+(projections along z, y and x with every kept pore coloured by E0 |H|, dropped ones
+grey; the size distribution; aspect ratio against E0 H33).
 
 Image:
   IMAGE              a multi-page greyscale TIFF (8 or 16 bit, one page per z slice),
@@ -173,6 +177,10 @@ Pores:
   --connectivity 26|6   voxels sharing a face, edge or corner (26, default) or a face (6)
   --min-voxels V        drop pores of fewer voxels (default 8, at least 2)
   --keep-border         keep pores touching the image border (dropped by default)
+  --vtk                 also write DIR/pores.vti (VTK image data, for ParaView): the
+                        label volume (label: kept pores' labels, 0 elsewhere) and each
+                        pore's volume, aspect_ratio, H_norm (E0 |H|) and H33 (E0 H33)
+                        on its voxels; 20 bytes per voxel on disk, 60 in memory
 
 Grid and materials:
   (default)             each pore on the grids M = 16, 20, 24, 32, every entry extrapolated

@@ -57,6 +57,7 @@ struct PoresOptions {
   bool measure_plans = false;
   bool resume = false;
   bool overwrite = false;  // replace an earlier run's files once this run's are complete
+  bool vtk = false;        // also write pores.vti
   std::string selection;        // "value >= 100", ...
   // --physics conductivity: each pore's resistivity contribution tensor in a
   // matrix of conductivity k0, the pore's own conductivity k1 (0: empty),

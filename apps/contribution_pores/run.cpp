@@ -8,6 +8,7 @@
 #include "contribution_pores/journal.h"
 #include "contribution_pores/output_files.h"
 #include "contribution_pores/pores_picture.h"
+#include "contribution_pores/pores_volume.h"
 #include "contribution_pores/stop_signal.h"
 #include "files/atomic_file.h"
 
@@ -154,7 +155,7 @@ OpenJournal open_journal(std::FILE* out, const PoresOptions& o, const Population
     std::fflush(out);
     return open;
   }
-  cli::refuse_earlier_outputs(o.dir, {"pores.csv", "pores.json", "effective.json", "pores.png"}, o.overwrite,
+  cli::refuse_earlier_outputs(o.dir, {"pores.csv", "pores.json", "effective.json", "pores.png", "pores.vti"}, o.overwrite,
                               "population run");
   std::error_code error;
   fs::create_directories(o.dir, error);
@@ -169,10 +170,13 @@ void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, c
   write_file_atomically(o.dir / "pores.csv", pores_csv(p, results));
   write_file_atomically(o.dir / "pores.json", pores_json(o, p, results));
   write_file_atomically(o.dir / "effective.json", effective_json(o, effective));
-  write_file_atomically(o.dir / "pores.png", pores_picture(p));
+  write_file_atomically(o.dir / "pores.png", pores_picture(p, results, o.materials.E0));
   std::error_code ignored;
+  if (o.vtk) write_file_atomically(o.dir / "pores.vti", pores_vti(o, p, results));
+  else fs::remove(o.dir / "pores.vti", ignored);  // an earlier run's (--overwrite) would not match these pores
   fs::remove(o.dir / EARLIER_JOURNAL, ignored);  // this run's files replace the earlier run's now
-  std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png\n", o.dir.string().c_str());
+  std::fprintf(out, " wrote %s: pores.csv, pores.json, effective.json, pores.png%s\n", o.dir.string().c_str(),
+               o.vtk ? ", pores.vti" : "");
   const auto& nia = effective.nia.isotropic;
   const auto& mt = effective.mori_tanaka.isotropic;
   if (o.ladder.empty()) {

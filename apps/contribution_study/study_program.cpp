@@ -8,6 +8,7 @@
 #include "cli/version.h"
 #include "contribution/study.h"
 #include "contribution_study/conduction_study.h"
+#include "contribution_study/field_files.h"
 #include "contribution_study/study_files.h"
 #include "files/atomic_file.h"
 #include "images/image_volume.h"
@@ -37,10 +38,11 @@ constexpr cli::OptionRule STUDY_RULES[] = {
     {"--text", cli::Kind::text, 1},   {"-o", cli::Kind::text, 1},       {"--crack", cli::Kind::flag, 0},
     {"--shifts", cli::Kind::number, 1}, {"--seed", cli::Kind::number, 1},  {"--overwrite", cli::Kind::flag, 0},
     {"--physics", cli::Kind::text, 1}, {"--k0", cli::Kind::number, 1},  {"--k1", cli::Kind::text, 1},
+    {"--fields", cli::Kind::flag, 0},
 };
 const std::set<std::string> COMMON = {"--M",  "--kernel", "--threads", "--text", "-o",  "--crack",       "--E0",
                                       "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field", "--shifts",
-                                      "--seed", "--overwrite", "--physics"};
+                                      "--seed", "--overwrite", "--physics", "--fields"};
 
 // An inhomogeneity's levels when --M is not given: with the coefficient mean
 // they extrapolate void, rigid and weakly contrasting spheres to within 1 %
@@ -162,6 +164,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const contribution::PlanarKernel kernel = parse_kernel(o.text("--kernel"));
   const int threads = static_cast<int>(o.whole("--threads", 0, 0, 1024));
   const bool crack_wanted = o.has("--crack");
+  const bool fields = o.has("--fields");
   const int shifts = static_cast<int>(o.whole("--shifts", 1, 1, 64));
   const auto seed = static_cast<std::uint64_t>(o.whole("--seed", 1, 0, 2000000000L));
   const cli::ShapeSpec shape = cli::read_shape(cl, o, crack_wanted);
@@ -180,7 +183,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   if (!shape.crack) d.text += ", E1/E0 = " + cli::format_number(m.E1 / m.E0);
   const fs::path dir = o.text("-o").value_or(".");
   const bool overwrite = o.has("--overwrite");
-  cli::refuse_earlier_outputs(dir, {"study.json", "study.txt", "study.png"}, overwrite, "study");
+  cli::refuse_earlier_outputs(dir, {"study.json", "study.txt", "study.png", "fields.vti"}, overwrite, "study");
   const fs::path partial = cli::files_present(dir, {"study.json", "study.txt", "study.png"}).empty() ? "study.json"
                                                                                                        : "study.partial.json";
   // A shape with no node inside at the coarsest level fails there: before the folder is made.
@@ -213,6 +216,20 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
     std::fprintf(out, "   done in %.2f s\n", s.levels.back().elapsed_seconds);
   };
 
+  // --fields: the finest level's first solve (with --shifts, the shape at its
+  // first offset) keeps its fields; fields.vti goes with the study's other
+  // files once the study is complete.
+  const std::int32_t finest = levels.back();
+  std::string fields_vti;
+  if (fields) {
+    observer.inhomogeneity_solved = [&](const contribution::InhomogeneityResult& r) {
+      if (!r.field.empty()) fields_vti = inhomogeneity_fields_vti(r, shifted_flags(shape, r.M, shifts, seed, 0));
+    };
+    observer.crack_solved = [&](const contribution::CrackResult& r) {
+      if (!r.opening.empty()) fields_vti = crack_openings_vti(r, shifted_flags(shape, r.M, shifts, seed, 0));
+    };
+  }
+
   std::signal(SIGINT, on_stop_signal);
   std::signal(SIGTERM, on_stop_signal);
   contribution::Study result;
@@ -226,6 +243,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                          p.flags = shifted_flags(shape, M, shifts, seed, s);
                          p.tol = m.tol;
                          p.kernel = kernel;
+                         p.keep_opening = fields && M == finest && s == 0;
                          return p;
                        },
                        shifts, levels, options, observer)
@@ -239,6 +257,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
                          p.tol = m.tol;
                          p.formulation_rule = contrast.formulation_rule;
                          p.mean_field_estimate = contrast.mean_field_estimate;
+                         p.keep_field = fields && M == finest && s == 0;
                          return p;
                        },
                        shifts, levels, options, observer);
@@ -250,9 +269,12 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   write_files(dir, partial, d, result, true);
+  std::error_code ignored;
+  if (fields) write_file_atomically(dir / "fields.vti", fields_vti);
+  else fs::remove(dir / "fields.vti", ignored);  // an earlier study's (--overwrite) would not match this one
   folder.keep();
-  std::fprintf(out, "\n%s\n wrote %s, study.txt and study.png\n", study_text(d, result).c_str(),
-               (dir / "study.json").string().c_str());
+  std::fprintf(out, "\n%s\n wrote %s, study.txt and study.png%s\n", study_text(d, result).c_str(),
+               (dir / "study.json").string().c_str(), fields ? " and fields.vti" : "");
   return 0;
 }
 
@@ -261,6 +283,7 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
 std::string help_text() {
   return std::string(R"(Usage: contribution_study SHAPE [shape options] [--M M1,M2,M3,...] [--E0 E] [--n0 N] [--E1 E]
                           [--n1 N] [--tol T] [--formulation F] [--mean-field A] [--kernel exact|specified] [--threads T] [--text TEXT] [-o DIR] [--overwrite]
+                          [--fields]
        contribution_study SHAPE [shape options] --physics conductivity [--k0 K0] --k1 K1 [--M ...]
 
 Solves the shape on every grid of the list (M intervals per axis, h = 2/M) in this
@@ -296,6 +319,10 @@ Problem:
   -o DIR       where study.json, study.txt and study.png go (default: here; created)
   --overwrite  replace an earlier study's files in DIR once this study is complete
                (a folder holding them is refused otherwise)
+  --fields     also write fields.vti (VTK image data, for ParaView): the finest level's
+               solved fields at every node, field_load_1..6 (six components 11, 22, 33,
+               12, 23, 13) and flag, or a crack's opening_load_1..3 (x, y, z) and flag;
+               it costs about 300 N^3 bytes in memory and as much on disk (N = M + 1)
 
 After every level study.json is rewritten (atomically) with the levels so far, so
 a study stopped by Ctrl-C keeps them (with --overwrite: study.partial.json, beside

@@ -67,6 +67,7 @@ struct InhomogeneityProblem {
   // the bounded formulation, whatever the rule.
   FormulationRule formulation_rule = FormulationRule::specified;
   MeanFieldEstimate mean_field_estimate = MeanFieldEstimate::smoothed;
+  bool keep_field = false;  // return the solved field of every load case at every node (result.field)
 };
 
 struct CrackProblem {
@@ -119,6 +120,15 @@ struct InhomogeneityResult {
   Box box;
   KernelSpectra spectra = KernelSpectra::octant;
   StageSeconds seconds;
+  // With keep_field: the solved field at every node of the N^3 grid (the
+  // Gaussian sum of the solved coefficients, whose mean over the nodes
+  // flagged 1 is mean_field under MeanFieldEstimate::smoothed), field[(((lc * 6 + c) * N + k) * N + j) * N + i]
+  // for load case lc and component c at node (i, j, k), x fastest. Both lc and
+  // c run in the standard order 11, 22, 33, 23, 13, 12 whatever the
+  // formulation (tensor shear components); zero outside the box. Inside the
+  // box but off the inhomogeneity it is the Gaussians' tail, not a field of
+  // the matrix: read it at nodes flagged 1.
+  std::vector<double> field;
 };
 
 struct CrackResult {

@@ -167,6 +167,11 @@ void check_study_levels(const std::vector<std::int32_t>& M);
 struct StudyObserver {
   std::function<void(std::int32_t M)> level_started;
   std::function<void(const Study&)> level_finished;  // the study so far, extrapolated once it can be
+  // Each solve's whole result (one per level, or K with the averaged
+  // drivers), before level_finished: with the fields where its problem asked
+  // to keep them (keep_field, keep_opening).
+  std::function<void(const InhomogeneityResult&)> inhomogeneity_solved;
+  std::function<void(const CrackResult&)> crack_solved;
 };
 
 // Solves the problem that `at_level` gives for each M, in order, and

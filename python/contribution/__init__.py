@@ -5,6 +5,7 @@ or one planar crack in an infinite isotropic matrix, on numpy arrays.
     flags = cs.shapes.sphere(20, radius=0.5)          # bool (21, 21, 21), [i, j, k]
     r = cs.solve_inhomogeneity(flags, E0=1, n0=0.3, E1=10, n1=0.3)
     r.H, r.N, r.H_standard                            # 6x6 numpy arrays
+    cs.solve_inhomogeneity(flags, 1, 0.3, 10, 0.3, keep_field=True).field  # (6, 6, N, N, N)
 
 Modules:
     contribution.shapes     analytic shapes and images as flag arrays, by the

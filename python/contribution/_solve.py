@@ -152,6 +152,15 @@ class InhomogeneityResult(_Result):
         the concentration tensor; contribution.effective.concentration_tensor
         turns it into one (docs/effective.md, "What mean_field is"). Entries
         below 1e-6 in magnitude are zero, as the report prints them.
+    field: with keep_field=True the solved fields, shape (6, 6, N, N, N),
+        indexed [load_case, component, i, j, k]: the field at the nodes (the
+        Gaussian sum of the solved coefficients: contrast times stress or
+        strain, tensor shear), whose mean over the inhomogeneity is
+        mean_field under mean_field="smoothed" (the default); load case
+        and component BOTH in the standard order 11, 22, 33, 23, 13, 12
+        whatever the formulation; zero off the box, the Gaussians' tail at
+        box nodes outside the inhomogeneity (read it where flags == 1).
+        None otherwise.
     load_cases: six LoadCase (iterations, error, converged, breakdown).
     conv_flag: 1 if every load case converged. symmetry_flag: 1 if the
         contrast product passed the solver's symmetry test.
@@ -165,6 +174,7 @@ class InhomogeneityResult(_Result):
     inhomogeneity: Material = None
     formulation_rule: str = "specified"
     mean_field_estimate: str = "smoothed"
+    field: Optional[np.ndarray] = None
 
     @property
     def mean_field_standard(self) -> np.ndarray:
@@ -265,7 +275,7 @@ def _common_fields(raw: dict, formulation: str, matrix: Material, tol: float) ->
 def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: float = 1e-6, threads: int = 0,
                         measure_plans: bool = True, progress: Optional[Callable] = None,
                         machine_memory_bytes: Optional[int] = None, formulation: str = "specified",
-                        mean_field: str = "smoothed") -> InhomogeneityResult:
+                        mean_field: str = "smoothed", keep_field: bool = False) -> InhomogeneityResult:
     """Contribution tensors H and N of one inhomogeneity in an infinite isotropic matrix.
 
     flags: array of shape (N, N, N), N = M + 1 >= 2, bool or integer, indexed
@@ -286,6 +296,11 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
         the console program's numbers, which effective.concentration_tensor
         expects.
     tol: BiCGSTAB stops a load case when the update norm is <= tol.
+    keep_field: also return the solved fields (result.field, shape
+        (6, 6, N, N, N), [load_case, component, i, j, k], both in the
+        standard order 11, 22, 33, 23, 13, 12; the field at the nodes, whose
+        mean over the inhomogeneity is the "smoothed" mean_field); 288 N^3
+        bytes more.
     threads: OpenMP threads, 0 for OpenMP's default.
     measure_plans: FFTW_MEASURE (True) or FFTW_ESTIMATE (False: quicker
         start, slower iterations; results then repeat bit for bit).
@@ -315,10 +330,13 @@ def solve_inhomogeneity(flags, E0: float, n0: float, E1: float, n1: float, tol: 
         raise ValueError(contrast)
     raw = _c.solve_inhomogeneity(a, matrix.E, matrix.nu, inhomogeneity.E, inhomogeneity.nu, tol, _threads(threads),
                                  bool(measure_plans), _memory_bytes(machine_memory_bytes), _forwarder(progress),
-                                 str(formulation), str(mean_field))
+                                 str(formulation), str(mean_field), bool(keep_field))
+    field = raw["field"]
+    if field is not None:
+        field = field.swapaxes(2, 4)  # the library's (lc, c, k, j, i) read as [lc, c, i, j, k]
     return InhomogeneityResult(**_common_fields(raw, raw["formulation"], matrix, tol), mean_field=raw["mean_field"],
                                inhomogeneity=inhomogeneity, formulation_rule=raw["formulation_rule"],
-                               mean_field_estimate=raw["mean_field_estimate"])
+                               mean_field_estimate=raw["mean_field_estimate"], field=field)
 
 
 def solve_crack(flags, E0: float, n0: float, tol: float = 1e-6, kernel: str = "exact", keep_opening: bool = False,

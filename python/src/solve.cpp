@@ -170,6 +170,13 @@ void add_run_record(py::dict& d, const Result& r) {
   d["seconds"] = seconds_dict(r.seconds);
 }
 
+// A library vector handed to numpy without a copy, with the given shape.
+py::array_t<double> owned_array(std::vector<double>&& values, std::vector<py::ssize_t> shape) {
+  auto* owned = new std::vector<double>(std::move(values));
+  const py::capsule free_when_done(owned, [](void* p) { delete static_cast<std::vector<double>*>(p); });
+  return py::array_t<double>(shape, owned->data(), free_when_done);
+}
+
 contribution::FormulationRule formulation_rule(const std::string& name) {
   const auto rule = contribution::parse_formulation_rule(name);
   if (!rule) throw py::value_error("formulation must be 'bounded', 'specified', 'stiffness' or 'compliance', found '" + name + "'");
@@ -184,7 +191,8 @@ contribution::MeanFieldEstimate mean_field_estimate(const std::string& name) {
 
 py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, double n0, double E1, double n1,
                              double tol, int threads, bool measure_plans, std::size_t memory_bytes,
-                             const py::object& forward, const std::string& formulation, const std::string& mean_field) {
+                             const py::object& forward, const std::string& formulation, const std::string& mean_field,
+                             bool keep_field) {
   contribution::InhomogeneityProblem problem;
   problem.matrix = {E0, n0};
   problem.inhomogeneity = {E1, n1};
@@ -193,10 +201,11 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
   problem.tol = tol;
   problem.formulation_rule = formulation_rule(formulation);
   problem.mean_field_estimate = mean_field_estimate(mean_field);
+  problem.keep_field = keep_field;
   Interruption interruption;
   contribution::SolveOptions options = solve_options(threads, measure_plans, memory_bytes);
   options.progress = progress_into_python(&forward, &interruption);
-  const contribution::InhomogeneityResult r =
+  contribution::InhomogeneityResult r =
       run_released([&] { return contribution::solve_inhomogeneity(std::move(problem), options); }, interruption);
 
   py::dict d;
@@ -208,6 +217,9 @@ py::dict solve_inhomogeneity(const py::array_t<std::int32_t>& flags, double E0, 
   d["N"] = to_numpy(r.N);
   d["mean_field"] = to_numpy(r.mean_field);
   add_run_record(d, r);
+  // The library's layout, (load case, component, k, j, i).
+  const py::ssize_t n = r.M + 1;
+  d["field"] = keep_field ? py::object(owned_array(std::move(r.field), {6, 6, n, n, n})) : py::object(py::none());
   return d;
 }
 
@@ -235,10 +247,8 @@ py::dict solve_crack(const py::array_t<std::int32_t>& flags, double E0, double n
   add_run_record(d, r);
   if (keep_opening) {
     // The library's layout, (load case, component, j, i); handed over without a copy.
-    auto* owned = new std::vector<double>(std::move(r.opening));
-    const py::capsule free_when_done(owned, [](void* p) { delete static_cast<std::vector<double>*>(p); });
     const py::ssize_t n = r.M + 1;
-    d["opening"] = py::array_t<double>({py::ssize_t{3}, py::ssize_t{3}, n, n}, owned->data(), free_when_done);
+    d["opening"] = owned_array(std::move(r.opening), {3, 3, n, n});
   } else {
     d["opening"] = py::none();
   }
@@ -392,7 +402,7 @@ void bind_solve(py::module_& m) {
         py::arg("formulation"), py::arg("mean_field"));
   m.def("solve_inhomogeneity", &solve_inhomogeneity, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("E1"),
         py::arg("n1"), py::arg("tol"), py::arg("threads"), py::arg("measure_plans"), py::arg("memory_bytes"),
-        py::arg("forward"), py::arg("formulation"), py::arg("mean_field"));
+        py::arg("forward"), py::arg("formulation"), py::arg("mean_field"), py::arg("keep_field"));
   m.def("solve_crack", &solve_crack, py::arg("flags"), py::arg("E0"), py::arg("n0"), py::arg("tol"),
         py::arg("exact_kernel"), py::arg("keep_opening"), py::arg("threads"), py::arg("measure_plans"),
         py::arg("memory_bytes"), py::arg("forward"));

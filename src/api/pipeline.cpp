@@ -33,6 +33,35 @@ void keep_opening(const BoxBounds& b, std::int32_t N, int lc, std::span<const do
     }
 }
 
+// Where component c of the solver's order goes in the standard order 11, 22,
+// 33, 23, 13, 12: the compliance formulation solves for 12 before 23.
+std::size_t standard_slot(Formulation formulation, int c) {
+  if (formulation == Formulation::compliance && (c == 3 || c == 5)) return static_cast<std::size_t>(8 - c);
+  return static_cast<std::size_t>(c);
+}
+
+// Copies a load case's field (six components per box node) into the grid.
+void keep_field(const BoxBounds& b, std::int32_t N, Formulation formulation, int lc, std::span<const double> field,
+                std::vector<double>& grid) {
+  const auto n = static_cast<std::size_t>(N);
+  const std::size_t load = standard_slot(formulation, lc);
+  std::size_t node = 0;
+  for (std::int32_t k = 0; k < b.nz; ++k)
+    for (std::int32_t j = 0; j < b.ny; ++j)
+      for (std::int32_t i = 0; i < b.nx; ++i, ++node)
+        for (int c = 0; c < VOLUME_COMPONENTS; ++c) {
+          const std::size_t at =
+              (((load * VOLUME_COMPONENTS + standard_slot(formulation, c)) * n + static_cast<std::size_t>(b.iz0 + k)) * n +
+               static_cast<std::size_t>(b.iy0 + j)) * n + static_cast<std::size_t>(b.ix0 + i);
+          grid[at] = field[VOLUME_COMPONENTS * node + static_cast<std::size_t>(c)];
+        }
+}
+
+std::size_t field_bytes(std::int32_t N) {
+  const auto n = static_cast<std::size_t>(N);
+  return VOLUME_COMPONENTS * VOLUME_COMPONENTS * n * n * n * sizeof(double);
+}
+
 bool inside_grid(std::int32_t offset, std::int32_t extent, std::int32_t N) {
   return offset >= 0 && extent >= 1 && offset + extent <= N;
 }
@@ -62,13 +91,16 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   run.bounds = inhomogeneity_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, false);
   setup.formulation = choose_formulation(setup.formulation_rule, setup.E1, setup.E0);
-  check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads), options,
+  const std::int32_t N = nodes.N;
+  const std::size_t kept = options.keep_field ? field_bytes(N) : 0;
+  check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads) + kept, options,
                "the solver for this inhomogeneity's box");
   const Box box = build_box(setup, nodes, run.bounds);
   nodes = NodeTable();  // the full table and the solver's arrays never coexist
+  if (options.keep_field) run.field.assign(kept / sizeof(double), 0.0);
   const std::vector<AxisParities> symmetry = volume_kernel_symmetry(setup.formulation, box);
   if (symmetry.empty())  // coordinates off the regular grid: the larger half spectrum
-    check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads), options,
+    check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads) + kept, options,
                  "the solver for this inhomogeneity's box");
   run.seconds.setup = seconds_since(start);
 
@@ -81,7 +113,10 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   progress.ready();
 
   const auto solve_start = std::chrono::steady_clock::now();
-  run.solution = solve_load_cases(setup, box, conv, progress);
+  FieldSink sink;
+  if (options.keep_field)
+    sink = [&](int lc, std::span<const double> field) { keep_field(run.bounds, N, setup.formulation, lc, field, run.field); };
+  run.solution = solve_load_cases(setup, box, conv, progress, sink);
   run.seconds.solve = seconds_since(solve_start);
   run.tensors = compute_contribution_tensors(setup, run.solution.mean_field);
   run.setup = std::move(setup);

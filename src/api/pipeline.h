@@ -25,6 +25,7 @@ struct RunOptions {
   std::size_t machine_memory_bytes = 0;  // 0: no memory check
   PlanarKernel kernel = PlanarKernel::specified;  // the crack's traction kernel
   bool keep_opening = false;             // crack: keep the opening fields on the plane
+  bool keep_field = false;               // inhomogeneity: keep the solved fields on the grid
 };
 
 struct InhomogeneityRun {
@@ -34,6 +35,7 @@ struct InhomogeneityRun {
   InhomogeneityTensors tensors;
   SpectrumLayout convolution = SpectrumLayout::half_spectrum;  // the kernel spectra's layout taken
   contribution::StageSeconds seconds;
+  std::vector<double> field;  // with keep_field: as InhomogeneityResult::field
 };
 
 struct CrackRun {

@@ -74,8 +74,9 @@ InhomogeneityResult solve_inhomogeneity(InhomogeneityProblem problem, const Solv
   table.node_x = std::move(problem.x);
   table.node_y = std::move(problem.y);
   table.node_z = std::move(problem.z);
-  const csolver::InhomogeneityRun run =
-      csolver::run_inhomogeneity(setup, std::move(table), progress_hooks(options), run_options(options));
+  csolver::RunOptions run_opts = run_options(options);
+  run_opts.keep_field = problem.keep_field;
+  csolver::InhomogeneityRun run = csolver::run_inhomogeneity(setup, std::move(table), progress_hooks(options), run_opts);
 
   InhomogeneityResult result;
   result.formulation = run.setup.formulation;
@@ -94,6 +95,7 @@ InhomogeneityResult solve_inhomogeneity(InhomogeneityProblem problem, const Solv
   result.box = box_of(run.bounds);
   result.spectra = spectra_of(run.convolution);
   result.seconds = run.seconds;
+  result.field = std::move(run.field);
   return result;
 }
 

@@ -69,7 +69,7 @@ void add_flagged(const Box& box, std::span<const double> x, int load_case, Matri
 }  // namespace
 
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress) {
+                                       const Progress& progress, const FieldSink& keep_field) {
   InhomogeneityOperator op(box, conv);
   const std::size_t size = box.size() * VOLUME_COMPONENTS;
   BicgstabWorkspace work(size);
@@ -95,6 +95,7 @@ InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box
 
     add_flagged(box, x, n, solution.coefficient_mean);
     evaluate_field(op, x);
+    if (keep_field) keep_field(n, x);
     add_flagged(box, x, n, solution.smoothed_mean);
   }
   solution.smoothed_mean /= flagged;

@@ -9,6 +9,7 @@
 #include "solver/progress.h"
 
 #include <array>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -50,7 +51,12 @@ struct InhomogeneitySolution {
 // (I - (I - m^-1) / a)^-1 (contribution/contrast.h, `corrected`).
 Matrix6 corrected_mean(const Matrix6& coefficient_mean, double flagged_fraction);
 
+// Receives each load case's field at the box nodes (the Gaussian sum of the
+// coefficients, six components per node in the solver's order, x fastest),
+// load cases counted from 0.
+using FieldSink = std::function<void(int load_case, std::span<const double> field)>;
+
 InhomogeneitySolution solve_load_cases(const ProblemSetup& setup, const Box& box, PaddedConvolution& conv,
-                                       const Progress& progress);
+                                       const Progress& progress, const FieldSink& keep_field = {});
 
 }  // namespace csolver

@@ -77,6 +77,7 @@ Study run_inhomogeneity_study_averaged(const std::function<InhomogeneityProblem(
     StudyLevel level{m, 0, {}, {}, {}, 1, 0};
     for (int s = 0; s < count; ++s) {
       const InhomogeneityResult r = solve_inhomogeneity(at_level(m, s), options);
+      if (observer.inhomogeneity_solved) observer.inhomogeneity_solved(r);
       study.formulation = r.formulation;
       study.formulation_rule = r.formulation_rule;
       study.mean_field_estimate = r.mean_field_estimate;
@@ -101,6 +102,7 @@ Study run_crack_study_averaged(const std::function<CrackProblem(std::int32_t M, 
     StudyLevel level{m, 0, {}, {}, {}, 1, 0};
     for (int s = 0; s < count; ++s) {
       const CrackResult r = solve_crack(at_level(m, s), options);
+      if (observer.crack_solved) observer.crack_solved(r);
       study.kernel = r.kernel;
       study.shear_order = r.shear_order;
       level.h = r.h;
