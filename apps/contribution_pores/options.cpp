@@ -132,7 +132,7 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     if (!(p.materials.E1 < p.materials.E0))
       throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
                        " is not below --E0 " + cli::format_number(p.materials.E0) +
-                       " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+                       " (an empty pore is --E1 0, the default on the ladder of grids)");
     // The console program's numerics by default; an exact void takes the bounded
     // formulation, whose smoothed mean is the worst of the estimates
     // (docs/validation.md), so it takes the coefficient mean unless told.
