@@ -429,6 +429,22 @@ TEST_F(PoresProgram, LadderIsTheExtrapolationOfItsSingleGrids) {
   const std::string csv = testing::read_text(dir / "ladder" / "pores.csv");
   EXPECT_NE(csv.find(",H_error_11,"), std::string::npos);
   EXPECT_NE(csv.find(",H_error_66,"), std::string::npos);
+
+  // The journal names the ladder: --resume goes on only with the same one,
+  // and from a complete journal writes the same files without solving.
+  const std::string before = testing::read_text(dir / "ladder" / "pores.json");
+  const auto resume = [&](const std::string& grids, const std::string& name) {
+    return run(pores_command({image.string(), "--threshold", "100", "--ladder", grids, "--threads", "1", "--resume", "-o",
+                              (dir / "ladder").string()}),
+               dir, name);
+  };
+  const Outcome other = resume("6,8,12", "other");
+  EXPECT_EQ(other.status, 2) << other.out << other.err;
+  EXPECT_NE(other.err.find("other parameters"), std::string::npos) << other.err;
+  const Outcome same = resume("6,8,10,12", "same");
+  ASSERT_EQ(same.status, 0) << same.out << same.err;
+  EXPECT_EQ(count_lines_starting(same.out, " ["), 0u) << same.out;
+  EXPECT_EQ(testing::read_text(dir / "ladder" / "pores.json"), before);
 }
 
 // The program started in the background, its console going to files.
