@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <stdexcept>
 #include <set>
 #include <thread>
 
@@ -22,6 +24,8 @@ namespace tags = mpi_tags;
 
 // The fixed part of a task message; the node flags follow as one byte each.
 // Ranks of one run are the same executable, so the layout is shared as is.
+constexpr std::size_t MAX_LEVELS = MAX_LADDER_LEVELS;
+
 struct TaskHeader {
   std::uint64_t index;
   std::uint32_t label;
@@ -32,6 +36,8 @@ struct TaskHeader {
   contribution::FormulationRule formulation_rule;
   contribution::MeanFieldEstimate mean_field_estimate;
   std::int32_t mixed_precision;
+  std::int32_t level_count;  // grids of the task, their M in levels
+  std::int32_t levels[MAX_LEVELS];
 };
 
 // Waits for a message without spinning: Open MPI's blocking receive polls
@@ -61,10 +67,13 @@ std::vector<char> receive_bytes(const MPI_Status& status) {
 }
 
 std::vector<char> encode_task(const PoreTask& task, const PoresOptions& o) {
-  const TaskHeader header{task.index, task.label, task.M, o.materials.E0, o.materials.n0, o.materials.E1,
+  TaskHeader header{task.index, task.label, task.M, o.materials.E0, o.materials.n0, o.materials.E1,
                           o.materials.n1, o.materials.tol, o.threads, o.measure_plans ? 1 : 0,
                           o.contrast.formulation_rule, o.contrast.mean_field_estimate,
-                          o.precision == contribution::Precision::mixed ? 1 : 0};
+                          o.precision == contribution::Precision::mixed ? 1 : 0,
+                          static_cast<std::int32_t>(task.levels.size()), {}};
+  if (task.levels.size() > MAX_LEVELS) throw std::logic_error("a pore task of more grids than a message holds");
+  for (std::size_t l = 0; l < task.levels.size(); ++l) header.levels[l] = task.levels[l];
   std::vector<char> bytes(sizeof header + task.flags.size());
   std::memcpy(bytes.data(), &header, sizeof header);
   for (std::size_t n = 0; n < task.flags.size(); ++n) bytes[sizeof header + n] = static_cast<char>(task.flags[n]);
@@ -211,6 +220,7 @@ int serve_as_worker(const MpiWorld& world) {
     task.index = header.index;
     task.label = header.label;
     task.M = header.M;
+    task.levels.assign(header.levels, header.levels + std::clamp<std::int32_t>(header.level_count, 0, MAX_LEVELS));
     task.flags.assign(bytes.begin() + static_cast<std::ptrdiff_t>(sizeof header), bytes.end());
     SolveSettings settings;
     settings.materials.E0 = header.E0;

@@ -5,6 +5,7 @@
 #include "cli/shape_options.h"
 #include "contribution_pores/conduction_pores.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iterator>
 
@@ -17,6 +18,7 @@ using cli::UsageError;
 constexpr cli::OptionRule PORES_RULES[] = {
     {"-o", cli::Kind::text, 1},
     {"--M", cli::Kind::number, 1},
+    {"--ladder", cli::Kind::text, 1},
     {"--nodes-per-voxel", cli::Kind::number, 1},
     {"--fill", cli::Kind::number, 1},
     {"--connectivity", cli::Kind::number, 1},
@@ -31,6 +33,35 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--k0", cli::Kind::number, 1},
     {"--k1", cli::Kind::number, 1},
 };
+
+// "16,20,24,32": at least three grids (the extrapolation needs them), at
+// most MAX_LADDER_LEVELS, M increasing.
+std::vector<std::int32_t> read_ladder(const std::string& text) {
+  std::vector<std::int32_t> ladder;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t end = std::min(text.find(',', at), text.size());
+    const std::string word = text.substr(at, end - at);
+    std::size_t used = 0;
+    long M = 0;
+    try {
+      M = std::stol(word, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (word.empty() || used != word.size() || M < SMALLEST_M || M > LARGEST_M)
+      throw UsageError("--ladder takes grid sizes M between " + std::to_string(SMALLEST_M) + " and " +
+                       std::to_string(LARGEST_M) + " separated by commas (16,20,24,32), got '" + text + "'");
+    if (!ladder.empty() && M <= ladder.back())
+      throw UsageError("--ladder's grids must increase, got '" + text + "'");
+    ladder.push_back(static_cast<std::int32_t>(M));
+    at = end + 1;
+  }
+  if (ladder.size() < 3 || ladder.size() > MAX_LADDER_LEVELS)
+    throw UsageError("--ladder takes 3 to " + std::to_string(MAX_LADDER_LEVELS) + " grids (the extrapolation needs three), got '" +
+                     text + "'");
+  return ladder;
+}
 
 }  // namespace
 
@@ -90,18 +121,29 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
   if (p.conduction) {
     read_conduction_options(o, p);
   } else {
+    const bool single_grid = o.has("--M") || o.has("--nodes-per-voxel");
+    if (single_grid && o.has("--ladder")) throw UsageError("give either --ladder or a single grid (--M, --nodes-per-voxel), not both");
+    if (!single_grid) {
+      p.M = 0;
+      p.ladder = o.has("--ladder") ? read_ladder(*o.text("--ladder"))
+                                   : std::vector<std::int32_t>(std::begin(DEFAULT_LADDER), std::end(DEFAULT_LADDER));
+    }
     p.materials = cli::read_materials(o, true);
-    if (!p.materials.E1_given) p.materials.E1 = PORE_MODULUS_RATIO * p.materials.E0;
+    // On the ladder an empty pore is an exact void; on one grid the stand-in
+    // keeps flat pores' normal compliance (docs/pores.md).
+    if (!p.materials.E1_given) p.materials.E1 = single_grid ? PORE_MODULUS_RATIO * p.materials.E0 : 0;
     if (!(p.materials.E1 < p.materials.E0))
       throw UsageError("a pore must be softer than the matrix: --E1 " + cli::format_number(p.materials.E1) +
                        " is not below --E0 " + cli::format_number(p.materials.E0) +
-                       " (the default models the empty pore by E1 = " + cli::format_number(PORE_MODULUS_RATIO) + " E0)");
+                       " (an empty pore is --E1 0, the default on the ladder of grids)");
     // The console program's numerics by default; an exact void takes the bounded
     // formulation, whose smoothed mean is the worst of the estimates
     // (docs/validation.md), so it takes the coefficient mean unless told.
-    p.contrast = {contribution::FormulationRule::specified,
-                  p.materials.E1 == 0 ? contribution::MeanFieldEstimate::coefficient
-                                      : contribution::MeanFieldEstimate::smoothed};
+    // On the ladder the measured recommendation: its sequences are monotone
+    // and smooth in h, which the extrapolation needs.
+    p.contrast = {single_grid ? contribution::FormulationRule::specified : contribution::RECOMMENDED_FORMULATION_RULE,
+                  p.materials.E1 == 0 || !single_grid ? contribution::RECOMMENDED_MEAN_FIELD_ESTIMATE
+                                                      : contribution::MeanFieldEstimate::smoothed};
     if (o.text("--formulation") || o.text("--mean-field")) {
       const cli::ContrastOptions given = cli::read_contrast(o);
       if (o.text("--formulation")) p.contrast.formulation_rule = given.formulation_rule;
@@ -144,17 +186,25 @@ Pores:
                         on its voxels; 20 bytes per voxel on disk, 60 in memory
 
 Grid and materials:
-  --M M                 intervals per axis of each pore's grid (default 24, at least 4)
+  (default)             each pore on the grids M = 16, 20, 24, 32, every entry extrapolated
+                        to h = 0 with an error bar (H_error in pores.json/csv, *_error
+                        in effective.json); the pore an exact void (E1 = 0)
+  --ladder M1,M2,...    the ladder's grids instead (3 to 8, increasing)
+  --M M                 one grid of M intervals per axis for each pore (at least 4;
+                        then the pore's default material is E1 = 0.001 E0)
   --nodes-per-voxel D   instead of --M: D grid intervals per voxel along the pore's
                         longest side (M = max(4, round(D (n - 1) / fill)))
   --fill F              the pore's longest side spans F of the grid's side (default 1)
   --E0 E --n0 N         matrix (default 1, 0.3)
-  --E1 E --n1 N         the pore's stand-in material (default E1 = 0.001 E0, n1 = n0);
+  --E1 E --n1 N         the pore's material (default: a void on the ladder, E1 = 0.001 E0
+                        on one grid; n1 = n0);
                         E1 must be below E0; 0 is an exact void (bounded formulation,
                         coefficient mean: few iterations, but flat pores need fine
                         grids, docs/pores.md)
-  --formulation F       bounded, specified (default), stiffness or compliance
-  --mean-field A        smoothed (default; coefficient for --E1 0), coefficient or corrected
+  --formulation F       bounded (default on the ladder), specified (default on one grid),
+                        stiffness or compliance
+  --mean-field A        coefficient (default on the ladder and for --E1 0), smoothed
+                        (default on one grid) or corrected
   --tol T               BiCGSTAB tolerance (default 1e-6)
   --physics conductivity   instead of H and N: each pore's resistivity contribution
                         tensor R and the effective conductivity (docs/conductivity.md);

@@ -26,6 +26,12 @@ namespace csolver::pores {
 // -10 % at M = 24), so the stand-in stays the default.
 inline constexpr double PORE_MODULUS_RATIO = 1e-3;
 inline constexpr std::int32_t DEFAULT_M = 24;
+// Without --M or --nodes-per-voxel each pore is solved on these grids and
+// every entry extrapolated to h = 0 with the refinement study's rule, which
+// gives the pore's tensors an error bar (docs/pores.md: measured on sphere
+// pores and their cost against one M = 24 grid with the stand-in).
+inline constexpr std::int32_t DEFAULT_LADDER[] = {16, 20, 24, 32};
+inline constexpr std::size_t MAX_LADDER_LEVELS = 8;  // --ladder M1,M2,... (a task message holds this many)
 inline constexpr std::int32_t SMALLEST_M = 4;
 // The library's largest volume grid has N = 1290 nodes per axis.
 inline constexpr std::int32_t LARGEST_M = 1289;
@@ -36,7 +42,10 @@ struct PoresOptions {
   std::filesystem::path dir;
   image::Connectivity connectivity = image::Connectivity::twenty_six;
   image::PoreFilter filter;
-  std::int32_t M = DEFAULT_M;   // 0 when the grid follows nodes_per_voxel
+  std::int32_t M = DEFAULT_M;   // 0 when the grid follows nodes_per_voxel or the ladder
+  // Non-empty: the ladder of grids (M increasing) every pore is solved on,
+  // then extrapolated; empty: one grid (--M or --nodes-per-voxel).
+  std::vector<std::int32_t> ladder;
   double nodes_per_voxel = 0;
   image::Placement placement;
   cli::MaterialOptions materials;

@@ -2,6 +2,9 @@
 
 #include "cli/command_line.h"
 #include "contribution/contrast.h"
+#include "contribution/effective_error.h"
+
+#include <cmath>
 
 namespace csolver::pores {
 
@@ -65,17 +68,32 @@ json rows(const contribution::Tensor6& t) {
 
 json moduli(const fx::IsotropicModuli& m) { return {{"E", m.E}, {"nu", m.nu}, {"K", m.K}, {"G", m.G}}; }
 
-json scheme(const SchemeResult& s) {
-  return {{"compliance", rows(s.compliance)}, {"stiffness", rows(s.stiffness)}, {"isotropic", moduli(s.isotropic)}};
+json scheme(const SchemeResult& s, bool with_errors) {
+  json out = {{"compliance", rows(s.compliance)}, {"stiffness", rows(s.stiffness)}, {"isotropic", moduli(s.isotropic)}};
+  if (with_errors) {
+    out["compliance_error"] = rows(s.compliance_error);
+    // JSON has no infinity: an unbounded end is written as null.
+    for (const auto& [key, value] : {std::pair<const char*, double>{"E_error", s.isotropic_error.E},
+                                     {"nu_error", s.isotropic_error.nu},
+                                     {"K_error", s.isotropic_error.K},
+                                     {"G_error", s.isotropic_error.G}})
+      out["isotropic"][key] = std::isfinite(value) ? json(value) : json(nullptr);
+  }
+  return out;
 }
 
-SchemeResult from_compliance(const contribution::Tensor6& S) {
-  return {S, fx::inverse(S), fx::isotropic_projection_of_compliance(S)};
+SchemeResult from_compliance(const contribution::Tensor6& S, const contribution::Tensor6& S_error) {
+  SchemeResult s{S, fx::inverse(S), fx::isotropic_projection_of_compliance(S), S_error, {}};
+  const fx::IsotropicRange range = fx::isotropic_moduli_range(S, S_error);
+  s.isotropic_error = {fx::covering_error(s.isotropic.K, range.K), fx::covering_error(s.isotropic.G, range.G),
+                       fx::covering_error(s.isotropic.E, range.E), fx::covering_error(s.isotropic.nu, range.nu)};
+  return s;
 }
 
 json grid_of(const PoresOptions& o) {
   json grid;
-  if (o.M > 0) grid["M"] = o.M;
+  if (!o.ladder.empty()) grid["ladder"] = o.ladder;
+  else if (o.M > 0) grid["M"] = o.M;
   else grid["nodes_per_voxel"] = o.nodes_per_voxel;
   grid["fill"] = o.placement.fill;
   return grid;
@@ -96,6 +114,7 @@ EffectiveProperties effective_properties(const PoresOptions& options, const Popu
   e.S0 = fx::isotropic_compliance(matrix);
   e.C0 = fx::isotropic_stiffness(matrix);
   std::vector<fx::CompliancePhase> phases;
+  std::vector<contribution::Tensor6> H_errors;
   const std::vector<image::PoreProperties>& kept = population.selection.kept;
   for (std::size_t i = 0; i < kept.size(); ++i) {
     e.porosity += kept[i].volume_fraction;
@@ -106,9 +125,11 @@ EffectiveProperties effective_properties(const PoresOptions& options, const Popu
     e.solved_porosity += kept[i].volume_fraction;
     ++e.solved;
     phases.push_back({fx::Kind::pore, kept[i].volume_fraction, results[i].H, {}});
+    H_errors.push_back(results[i].H_error);
   }
-  e.nia = from_compliance(fx::nia_compliance(matrix, phases));
-  e.mori_tanaka = from_compliance(fx::mori_tanaka_compliance(matrix, phases));
+  e.nia = from_compliance(fx::nia_compliance(matrix, phases), fx::compliance_error(phases, H_errors, fx::Scheme::non_interaction));
+  e.mori_tanaka = from_compliance(fx::mori_tanaka_compliance(matrix, phases),
+                                  fx::compliance_error(phases, H_errors, fx::Scheme::mori_tanaka));
   return e;
 }
 
@@ -125,6 +146,8 @@ std::string pores_csv(const Population& population, const std::vector<PoreResult
         const char name[] = {',', t[0], '_', static_cast<char>('0' + r), static_cast<char>('0' + c), '\0'};
         out += name;
       }
+  for (int r = 1; r <= 6; ++r)
+    for (int c = 1; c <= 6; ++c) out += ",H_error_" + std::to_string(r) + std::to_string(c);
   for (int lc = 1; lc <= 6; ++lc) out += ",iterations_" + std::to_string(lc);
   out += ",conv_flag,symmetry_flag\n";
 
@@ -153,6 +176,8 @@ std::string pores_csv(const Population& population, const std::vector<PoreResult
     for (const contribution::Tensor6* t : {&r.H, &r.N})
       for (const auto& row : *t)
         for (double v : row) field(solved ? format_number(v) : "");
+    for (const auto& row : r.H_error)
+      for (double v : row) field(solved ? format_number(v) : "");
     for (int it : r.iterations) field(solved ? std::to_string(it) : "");
     field(solved ? std::to_string(r.conv_flag) : "");
     field(solved ? std::to_string(r.symmetry_flag) : "");
@@ -184,6 +209,7 @@ std::string pores_json(const PoresOptions& o, const Population& population, cons
       {"ellipsoid_axes", "semi-axes of the ellipsoid of equal second moments, physical units, descending"},
       {"ellipsoid_directions", "unit vectors (x, y, z), one per semi-axis, a right-handed frame"},
       {"tensors", std::string("per unit pore volume; ") + VOIGT_ORDER},
+      {"H_error", "half-width of each H entry's bar from the extrapolation over the levels (0 on one grid: no bar)"},
       {"volume_fraction", "pore voxels over all voxels of the image"}};
   top["found"] = population.labels.count;
   top["kept"] = population.selection.kept.size();
@@ -206,6 +232,8 @@ std::string pores_json(const PoresOptions& o, const Population& population, cons
     if (r.status == PoreStatus::solved) {
       entry["H_tensor"] = rows(r.H);
       entry["N_tensor"] = rows(r.N);
+      entry["H_error"] = rows(r.H_error);
+      if (!r.levels.empty()) entry["levels"] = r.levels;
       entry["iterations"] = r.iterations;
       entry["conv_flag"] = r.conv_flag;
       entry["symmetry_flag"] = r.symmetry_flag;
@@ -227,9 +255,13 @@ std::string effective_json(const PoresOptions& o, const EffectiveProperties& e) 
   top["porosity"] = e.porosity;
   top["pores"] = {{"solved", e.solved}, {"solved_porosity", e.solved_porosity}, {"unsolved_labels", e.unsolved}};
   top["weights"] = "each pore's volume fraction (its voxels over the image's)";
-  top["nia"] = scheme(e.nia);
+  const bool with_errors = !o.ladder.empty();
+  if (with_errors)
+    top["errors"] = "compliance_error: entrywise half-widths sum phi_i H_error_i / c0; *_error: the half-width covering the "
+                    "moduli the compliance's bar allows (null: unbounded)";
+  top["nia"] = scheme(e.nia, with_errors);
   top["nia"]["scheme"] = "non-interaction: S = S0 + sum phi_i H_i; stiffness = S^-1; isotropic projection of S";
-  top["mori_tanaka"] = scheme(e.mori_tanaka);
+  top["mori_tanaka"] = scheme(e.mori_tanaka, with_errors);
   top["mori_tanaka"]["scheme"] =
       "Mori-Tanaka for pores: S = S0 + (sum phi_i H_i) / (1 - sum phi_i); stiffness = S^-1; isotropic projection of S";
   return layout_json(top);

@@ -26,6 +26,12 @@ struct SchemeResult {
   contribution::Tensor6 compliance{};
   contribution::Tensor6 stiffness{};
   contribution::effective::IsotropicModuli isotropic;
+  // From the pores' H bars (zero on one grid): entrywise half-widths of the
+  // compliance, and for E, nu, K, G the half-width covering the range the
+  // compliance's bar allows (infinity where it reaches a non-positive
+  // compliance).
+  contribution::Tensor6 compliance_error{};
+  contribution::effective::IsotropicModuli isotropic_error;
 };
 
 struct EffectiveProperties {

@@ -2,6 +2,7 @@
 
 #include "contribution/errors.h"
 #include "contribution/solve.h"
+#include "contribution/study.h"
 #include "contribution_solver/clock.h"
 #include "images/pore_grid.h"
 #include "system/memory.h"
@@ -52,16 +53,24 @@ PoreTask build_task(const Population& population, const PoresOptions& options, s
   task.index = index;
   task.label = pore.label;
   try {
-    std::int32_t M = options.M;
-    if (M == 0) M = std::max(SMALLEST_M, image::intervals_for(pore, options.nodes_per_voxel, options.placement));
-    task.M = M;
-    if (M > LARGEST_M)
-      throw image::ImageError("it needs M = " + std::to_string(M) + " at " + cli::format_number(options.nodes_per_voxel) +
+    if (!options.ladder.empty()) {
+      task.levels = options.ladder;
+    } else {
+      std::int32_t M = options.M;
+      if (M == 0) M = std::max(SMALLEST_M, image::intervals_for(pore, options.nodes_per_voxel, options.placement));
+      task.levels = {M};
+    }
+    task.M = task.levels.back();
+    if (task.M > LARGEST_M)
+      throw image::ImageError("it needs M = " + std::to_string(task.M) + " at " + cli::format_number(options.nodes_per_voxel) +
                               " nodes per voxel, above the largest grid (M = " + std::to_string(LARGEST_M) + ")");
-    const std::size_t n = static_cast<std::size_t>(M) + 1;
-    require_physical_memory(n * n * n * sizeof(std::int32_t) * 2, "the pore's grid");
-    image::PoreGrid grid = image::pore_grid(population.labels, pore, M, options.placement);
-    task.flags = std::move(grid.flags);
+    std::size_t nodes = 0;
+    for (std::int32_t M : task.levels) nodes += static_cast<std::size_t>(M + 1) * (M + 1) * (M + 1);
+    require_physical_memory(nodes * sizeof(std::int32_t) * 2, "the pore's grid");
+    for (std::int32_t M : task.levels) {
+      image::PoreGrid grid = image::pore_grid(population.labels, pore, M, options.placement);
+      task.flags.insert(task.flags.end(), grid.flags.begin(), grid.flags.end());
+    }
   } catch (const std::bad_alloc&) {
     task.failure = "out of memory for its grid";
   } catch (const std::exception& e) {
@@ -86,16 +95,9 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
   r.label = task.label;
   r.M = task.M;
   if (!task.failure.empty()) return failed_result(task);
-  for (std::int32_t f : task.flags) r.flagged_nodes += f == 1 ? 1 : 0;
+  const std::vector<std::int32_t> levels = task.levels.empty() ? std::vector<std::int32_t>{task.M} : task.levels;
+  r.levels = task.levels.size() > 1 ? task.levels : std::vector<std::int32_t>{};
 
-  contribution::InhomogeneityProblem problem;
-  problem.matrix = {settings.materials.E0, settings.materials.n0};
-  problem.inhomogeneity = {settings.materials.E1, settings.materials.n1};
-  problem.nodes_per_axis = task.M + 1;
-  problem.flags = task.flags;
-  problem.tol = settings.materials.tol;
-  problem.formulation_rule = settings.contrast.formulation_rule;
-  problem.mean_field_estimate = settings.contrast.mean_field_estimate;
   contribution::SolveOptions solve;
   solve.threads = settings.threads;
   solve.measure_plans = settings.measure_plans;
@@ -105,13 +107,51 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
 
   const double start = monotonic_seconds();
   try {
-    const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(std::move(problem), solve);
+    std::vector<double> h;
+    std::vector<contribution::Tensor6> H, N;
+    std::size_t at = 0;
+    double margin = contribution::EXTRAPOLATION_MARGIN;
+    r.conv_flag = 1;
+    r.symmetry_flag = 1;
+    for (std::int32_t M : levels) {
+      const std::size_t n = static_cast<std::size_t>(M + 1) * (M + 1) * (M + 1);
+      if (at + n > task.flags.size()) throw std::runtime_error("the task's grids are incomplete");
+      contribution::InhomogeneityProblem problem;
+      problem.matrix = {settings.materials.E0, settings.materials.n0};
+      problem.inhomogeneity = {settings.materials.E1, settings.materials.n1};
+      problem.nodes_per_axis = M + 1;
+      problem.flags.assign(task.flags.begin() + static_cast<std::ptrdiff_t>(at),
+                           task.flags.begin() + static_cast<std::ptrdiff_t>(at + n));
+      at += n;
+      problem.tol = settings.materials.tol;
+      problem.formulation_rule = settings.contrast.formulation_rule;
+      problem.mean_field_estimate = settings.contrast.mean_field_estimate;
+      r.flagged_nodes = 0;  // of the finest grid, the one named by M
+      for (std::int32_t f : problem.flags) r.flagged_nodes += f == 1 ? 1 : 0;
+      const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(std::move(problem), solve);
+      h.push_back(result.h);
+      H.push_back(contribution::in_yz_xz_xy_order(result.H, result.shear_order));
+      N.push_back(contribution::in_yz_xz_xy_order(result.N, result.shear_order));
+      // The study's floor for the estimate taken: coefficient-mean sequences
+      // approach with a rising order that no fit over the levels sees.
+      margin = result.mean_field_estimate == contribution::MeanFieldEstimate::smoothed ? contribution::EXTRAPOLATION_MARGIN
+                                                                                      : contribution::RISING_ORDER_MARGIN;
+      // Each load case's iterations: the most any level took.
+      for (std::size_t lc = 0; lc < 6; ++lc) r.iterations[lc] = std::max(r.iterations[lc], result.load_cases[lc].iterations);
+      r.conv_flag = std::min(r.conv_flag, result.conv_flag);
+      r.symmetry_flag = std::min(r.symmetry_flag, result.symmetry_flag);
+    }
+    if (levels.size() >= 3) {
+      const contribution::TensorExtrapolation eH = contribution::extrapolate_tensors(h, H, margin);
+      const contribution::TensorExtrapolation eN = contribution::extrapolate_tensors(h, N, margin);
+      r.H = eH.value;
+      r.H_error = eH.error;
+      r.N = eN.value;
+    } else {
+      r.H = H.back();
+      r.N = N.back();
+    }
     r.status = PoreStatus::solved;
-    r.H = contribution::in_yz_xz_xy_order(result.H, result.shear_order);
-    r.N = contribution::in_yz_xz_xy_order(result.N, result.shear_order);
-    for (std::size_t lc = 0; lc < 6; ++lc) r.iterations[lc] = result.load_cases[lc].iterations;
-    r.conv_flag = result.conv_flag;
-    r.symmetry_flag = result.symmetry_flag;
   } catch (const contribution::Cancelled&) {
     r.status = PoreStatus::cancelled;
   } catch (const std::bad_alloc&) {

@@ -37,15 +37,20 @@ struct SolveSettings {
 struct PoreTask {
   std::size_t index = 0;  // slot among the kept pores
   std::uint32_t label = 0;
-  std::int32_t M = 0;
-  std::vector<std::int32_t> flags;  // (M + 1)^3, 1 inside the pore
+  std::int32_t M = 0;  // the finest grid
+  // The grids solved, M increasing: {M} for one grid, the ladder otherwise.
+  std::vector<std::int32_t> levels;
+  // (M_i + 1)^3 per level, one level after the other, 1 inside the pore.
+  std::vector<std::int32_t> flags;
   std::string failure;              // non-empty: the grid could not be made
 };
 
-// The pore's grid: --M, or the density --nodes-per-voxel (at least SMALLEST_M).
+// The pore's grids: the ladder, --M, or the density --nodes-per-voxel (at least SMALLEST_M).
 PoreTask build_task(const Population& population, const PoresOptions& options, std::size_t index);
 
-// Solves one task through the library. `stop` is polled between iterations:
+// Solves one task through the library: each level, then (three levels or
+// more) every entry of H and N extrapolated to h = 0 with the refinement
+// study's rule and its margin for the mean-field estimate taken. `stop` is polled between iterations:
 // once it is set the solve ends with status cancelled. A pore that cannot be
 // solved (memory, an empty grid) gives status failed, not an exception.
 PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const volatile std::sig_atomic_t* stop);

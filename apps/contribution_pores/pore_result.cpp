@@ -45,6 +45,8 @@ std::string encode_result(const PoreResult& r) {
             {"flagged_nodes", r.flagged_nodes},
             {"H", r.H},
             {"N", r.N},
+            {"levels", r.levels},
+            {"H_error", r.H_error},
             {"iterations", r.iterations},
             {"conv_flag", r.conv_flag},
             {"symmetry_flag", r.symmetry_flag},
@@ -64,6 +66,9 @@ PoreResult decode_result(const std::string& text) {
     r.flagged_nodes = j.at("flagged_nodes").get<std::int64_t>();
     r.H = tensor_from(j.at("H"));
     r.N = tensor_from(j.at("N"));
+    // Records of single-grid runs before ladders existed hold neither.
+    if (j.contains("levels")) r.levels = j.at("levels").get<std::vector<std::int32_t>>();
+    if (j.contains("H_error")) r.H_error = tensor_from(j.at("H_error"));
     const json& it = j.at("iterations");
     if (!it.is_array() || it.size() != 6) throw RecordError("iterations needs 6 numbers");
     for (std::size_t i = 0; i < 6; ++i) r.iterations[i] = it[i].get<int>();

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace csolver::pores {
 
@@ -33,7 +34,12 @@ struct PoreResult {
   // engineering shear strains: the compliance formulation's printed order.
   contribution::Tensor6 H{};
   contribution::Tensor6 N{};
-  std::array<int, 6> iterations{};  // per load case
+  // On a ladder of grids (levels, M increasing; empty for one grid): H and
+  // N are the extrapolated limits and H_error the half-width of each
+  // entry's bar; zero on one grid, which has no bar.
+  std::vector<std::int32_t> levels;
+  contribution::Tensor6 H_error{};
+  std::array<int, 6> iterations{};  // per load case, the most of any level
   int conv_flag = 0;
   int symmetry_flag = 0;
   double seconds = 0;  // wall time of the solve, where it ran

@@ -42,7 +42,8 @@ std::string hex(std::uint32_t value) {
 // image may have moved or been re-exported with the same voxels).
 json run_parameters(const PoresOptions& o, const Population& p) {
   json grid;
-  if (o.M > 0) grid["M"] = o.M;
+  if (!o.ladder.empty()) grid["ladder"] = o.ladder;
+  else if (o.M > 0) grid["M"] = o.M;
   else grid["nodes_per_voxel"] = o.nodes_per_voxel;
   grid["fill"] = o.placement.fill;
   return {{"format", "contribution_pores journal 1"},
@@ -66,7 +67,10 @@ void describe_population(std::FILE* out, const PoresOptions& o, const Population
   std::fprintf(out, " pores: %u found (%s-connected); %zu kept, %zu dropped as small (< %lld voxels), %zu dropped at the border%s\n",
                p.labels.count, o.connectivity == image::Connectivity::six ? "6" : "26", s.kept.size(), s.dropped_small,
                static_cast<long long>(o.filter.min_voxels), s.dropped_border, o.filter.keep_border ? " (--keep-border)" : "");
-  const std::string grid = o.M > 0 ? "M = " + std::to_string(o.M)
+  std::string ladder;
+  for (std::int32_t M : o.ladder) ladder += (ladder.empty() ? "" : ", ") + std::to_string(M);
+  const std::string grid = !o.ladder.empty() ? "ladder M = " + ladder + " (extrapolated)"
+                         : o.M > 0          ? "M = " + std::to_string(o.M)
                                    : format_number(o.nodes_per_voxel) + " grid intervals per voxel (M at least " +
                                          std::to_string(SMALLEST_M) + ")";
   std::fprintf(out, " grid: %s per pore, fill %s; E0 = %s, n0 = %s, E1 = %s, n1 = %s, tol = %s\n", grid.c_str(),
@@ -175,8 +179,17 @@ void write_outputs(std::FILE* out, const PoresOptions& o, const Population& p, c
                o.vtk ? ", pores.vti" : "");
   const auto& nia = effective.nia.isotropic;
   const auto& mt = effective.mori_tanaka.isotropic;
-  std::fprintf(out, " porosity %s; isotropic part: non-interaction E = %.6g, nu = %.6g; Mori-Tanaka E = %.6g, nu = %.6g\n",
-               format_number(effective.porosity).c_str(), nia.E, nia.nu, mt.E, mt.nu);
+  if (o.ladder.empty()) {
+    std::fprintf(out, " porosity %s; isotropic part: non-interaction E = %.6g, nu = %.6g; Mori-Tanaka E = %.6g, nu = %.6g\n",
+                 format_number(effective.porosity).c_str(), nia.E, nia.nu, mt.E, mt.nu);
+  } else {
+    std::fprintf(out,
+                 " porosity %s; isotropic part: non-interaction E = %.6g +- %.2g, nu = %.6g +- %.2g; Mori-Tanaka E = %.6g "
+                 "+- %.2g, nu = %.6g +- %.2g\n",
+                 format_number(effective.porosity).c_str(), nia.E, effective.nia.isotropic_error.E, nia.nu,
+                 effective.nia.isotropic_error.nu, mt.E, effective.mori_tanaka.isotropic_error.E, mt.nu,
+                 effective.mori_tanaka.isotropic_error.nu);
+  }
 }
 
 int solve_and_write(const cli::CommandLine& cl, std::FILE* out, std::FILE* err, Distributor* distributor) {

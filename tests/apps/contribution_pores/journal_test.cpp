@@ -35,6 +35,12 @@ PoreResult sample_result(std::size_t index) {
   r.H[5][5] = std::numeric_limits<double>::max();
   r.N[0][0] = -0.0;
   r.N[1][1] = std::numeric_limits<double>::denorm_min();
+  // Odd indices stand for a ladder's result, with its bars.
+  if (index % 2 == 1) {
+    r.levels = {16, 20, 24, 32};
+    for (std::size_t i = 0; i < 6; ++i)
+      for (std::size_t j = 0; j < 6; ++j) r.H_error[i][j] = r.H[i][j] / (7.0 + static_cast<double>(j));
+  }
   r.iterations = {70, 71, 72, 73, 74, 75};
   r.conv_flag = 1;
   r.symmetry_flag = 0;
@@ -53,7 +59,9 @@ void expect_same(const PoreResult& a, const PoreResult& b) {
     for (std::size_t j = 0; j < 6; ++j) {
       EXPECT_EQ(std::bit_cast<std::uint64_t>(a.H[i][j]), std::bit_cast<std::uint64_t>(b.H[i][j])) << i << j;
       EXPECT_EQ(std::bit_cast<std::uint64_t>(a.N[i][j]), std::bit_cast<std::uint64_t>(b.N[i][j])) << i << j;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(a.H_error[i][j]), std::bit_cast<std::uint64_t>(b.H_error[i][j])) << i << j;
     }
+  EXPECT_EQ(a.levels, b.levels);
   EXPECT_EQ(a.iterations, b.iterations);
   EXPECT_EQ(a.conv_flag, b.conv_flag);
   EXPECT_EQ(a.symmetry_flag, b.symmetry_flag);
@@ -74,7 +82,7 @@ TEST(PoreRecord, ReadsBackEveryValueExactly) {
   failed.label = 9;
   failed.status = PoreStatus::failed;
   failed.message = "no grid node lies \"inside\"\nat M = 4";
-  for (const PoreResult& r : {sample_result(0), sample_result(5), failed}) {
+  for (const PoreResult& r : {sample_result(0), sample_result(5), sample_result(6), failed}) {
     const std::string text = encode_result(r);
     EXPECT_EQ(text.find('\n'), std::string::npos) << "a record is one line";
     expect_same(decode_result(text), r);

@@ -4,6 +4,7 @@
 // Eshelby's sphere, the same files under mpirun, a stopped run resumed, and
 // bad input refused with nothing written.
 #include "contribution/effective.h"
+#include "contribution/study.h"
 #include "images/image_volume.h"
 #include "support/scratch.h"
 #include "tools/images/pore_stack.h"
@@ -347,21 +348,103 @@ TEST_F(PoresProgram, MpiRanksWriteTheSerialFiles) {
   // The default estimated FFT plans are the same in every process, so the
   // files must agree to the last bit. One thread on both sides keeps the
   // test about the distribution, whatever the library's sums do with threads.
-  const std::vector<std::string> common = {image.string(), "--threshold", "100", "--M", "8", "--threads", "1"};
-  std::vector<std::string> serial = common, parallel = common;
-  serial.insert(serial.end(), {"-o", (dir / "serial").string()});
-  parallel.insert(parallel.end(), {"-o", (dir / "mpi").string()});
-  const Outcome s = run(pores_command(serial), dir, "serial");
-  ASSERT_EQ(s.status, 0) << s.out << s.err;
-  const std::string mpirun = "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 " + quoted(MPIEXEC) +
-                             " -np 3 --oversubscribe --bind-to none " + pores_command(parallel);
-  const Outcome m = run(mpirun, dir, "mpi");
-  ASSERT_EQ(m.status, 0) << m.out << m.err;
-  EXPECT_EQ(count_lines_starting(m.out, " rank "), 2u) << m.out;
-  EXPECT_NE(m.out.find("(rank 1)"), std::string::npos) << m.out;
-  EXPECT_NE(m.out.find("(rank 2)"), std::string::npos) << m.out;
-  for (const char* file : {"pores.csv", "pores.json", "effective.json"})
-    EXPECT_EQ(testing::read_text(dir / "mpi" / file), testing::read_text(dir / "serial" / file)) << file;
+  // One grid, and a ladder of grids (every level's flags in one message).
+  for (const std::vector<std::string>& grid : {std::vector<std::string>{"--M", "8"}, std::vector<std::string>{"--ladder", "6,8,10"}}) {
+    SCOPED_TRACE(grid[0]);
+    const std::string name = grid[0].substr(2);
+    std::vector<std::string> common = {image.string(), "--threshold", "100", "--threads", "1"};
+    common.insert(common.end(), grid.begin(), grid.end());
+    std::vector<std::string> serial = common, parallel = common;
+    serial.insert(serial.end(), {"-o", (dir / ("serial_" + name)).string()});
+    parallel.insert(parallel.end(), {"-o", (dir / ("mpi_" + name)).string()});
+    const Outcome s = run(pores_command(serial), dir, "serial");
+    ASSERT_EQ(s.status, 0) << s.out << s.err;
+    const std::string mpirun = "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 " + quoted(MPIEXEC) +
+                               " -np 3 --oversubscribe --bind-to none " + pores_command(parallel);
+    const Outcome m = run(mpirun, dir, "mpi");
+    ASSERT_EQ(m.status, 0) << m.out << m.err;
+    EXPECT_EQ(count_lines_starting(m.out, " rank "), 2u) << m.out;
+    EXPECT_NE(m.out.find("(rank 1)"), std::string::npos) << m.out;
+    EXPECT_NE(m.out.find("(rank 2)"), std::string::npos) << m.out;
+    for (const char* file : {"pores.csv", "pores.json", "effective.json"})
+      EXPECT_EQ(testing::read_text(dir / ("mpi_" + name) / file), testing::read_text(dir / ("serial_" + name) / file)) << file;
+  }
+}
+
+// The ladder (here a small one) is the refinement study of the single
+// grids: each level run alone with the ladder's numerics (exact void,
+// bounded formulation, coefficient mean), then extrapolated with the
+// study's rule and its margin for the coefficient mean, gives the ladder
+// run's H and H_error; effective.json carries bars on every modulus.
+TEST_F(PoresProgram, LadderIsTheExtrapolationOfItsSingleGrids) {
+  SyntheticStack stack(40, 24, 24);
+  stack.add("ball r4", testing::ball({9, 11, 11}, 4));
+  stack.add("flat", testing::ellipsoid({27, 11, 12}, {6, 5, 2.5}, {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}));
+  const fs::path image = dir / "pores.tif";
+  stack.write_tiff(image);
+  const std::vector<std::int32_t> levels = {6, 8, 10, 12};
+  const Outcome o = run(pores_command({image.string(), "--threshold", "100", "--ladder", "6,8,10,12", "--threads", "1", "-o",
+                                       (dir / "ladder").string()}),
+                        dir, "ladder");
+  ASSERT_EQ(o.status, 0) << o.out << o.err;
+  EXPECT_NE(o.out.find("ladder M = 6, 8, 10, 12"), std::string::npos) << o.out;
+  const json ladder = read_json(dir / "ladder" / "pores.json");
+  EXPECT_EQ(ladder["materials"]["E1"], 0.0);
+  EXPECT_EQ(ladder["formulation_rule"], "bounded");
+  EXPECT_EQ(ladder["mean_field_estimate"], "coefficient");
+  ASSERT_EQ(ladder["pores"].size(), 2u);
+
+  std::vector<json> single;
+  for (std::int32_t M : levels) {
+    const fs::path out = dir / ("M" + std::to_string(M));
+    const Outcome s = run(pores_command({image.string(), "--threshold", "100", "--M", std::to_string(M), "--E1", "0",
+                                         "--formulation", "bounded", "--mean-field", "coefficient", "--threads", "1", "-o",
+                                         out.string()}),
+                          dir, "M" + std::to_string(M));
+    ASSERT_EQ(s.status, 0) << s.out << s.err;
+    single.push_back(read_json(out / "pores.json"));
+  }
+  std::vector<double> h;
+  // The library forms its step in single precision.
+  for (std::int32_t M : levels) h.push_back(static_cast<double>(2.0f / static_cast<float>(M)));
+  for (std::size_t k = 0; k < 2; ++k) {
+    SCOPED_TRACE(k);
+    const json& p = ladder["pores"][k];
+    EXPECT_EQ(p["levels"], levels);
+    EXPECT_EQ(p["M"], 12);
+    std::vector<fx::Tensor6> H;
+    for (const json& s : single) H.push_back(tensor(s["pores"][k]["H_tensor"]));
+    const contribution::TensorExtrapolation e = contribution::extrapolate_tensors(h, H, contribution::RISING_ORDER_MARGIN);
+    EXPECT_LE(difference(tensor(p["H_tensor"]), e.value), 1e-12 * largest(e.value));
+    EXPECT_LE(difference(tensor(p["H_error"]), e.error), 1e-12 * largest(e.value));
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_GT(p["H_error"][i][i].get<double>(), 0) << i;
+  }
+  const json effective = read_json(dir / "ladder" / "effective.json");
+  for (const char* scheme : {"nia", "mori_tanaka"})
+    for (const char* key : {"E_error", "nu_error", "K_error", "G_error"}) {
+      ASSERT_TRUE(effective[scheme]["isotropic"][key].is_number()) << scheme << " " << key;
+      EXPECT_GT(effective[scheme]["isotropic"][key].get<double>(), 0) << scheme << " " << key;
+    }
+  // pores.csv holds the bars beside the tensors.
+  const std::string csv = testing::read_text(dir / "ladder" / "pores.csv");
+  EXPECT_NE(csv.find(",H_error_11,"), std::string::npos);
+  EXPECT_NE(csv.find(",H_error_66,"), std::string::npos);
+
+  // The journal names the ladder: --resume goes on only with the same one,
+  // and from a complete journal writes the same files without solving.
+  const std::string before = testing::read_text(dir / "ladder" / "pores.json");
+  const auto resume = [&](const std::string& grids, const std::string& name) {
+    return run(pores_command({image.string(), "--threshold", "100", "--ladder", grids, "--threads", "1", "--resume", "-o",
+                              (dir / "ladder").string()}),
+               dir, name);
+  };
+  const Outcome other = resume("6,8,12", "other");
+  EXPECT_EQ(other.status, 2) << other.out << other.err;
+  EXPECT_NE(other.err.find("other parameters"), std::string::npos) << other.err;
+  const Outcome same = resume("6,8,10,12", "same");
+  ASSERT_EQ(same.status, 0) << same.out << same.err;
+  EXPECT_EQ(count_lines_starting(same.out, " ["), 0u) << same.out;
+  EXPECT_EQ(testing::read_text(dir / "ladder" / "pores.json"), before);
 }
 
 // The program started in the background, its console going to files.

@@ -1,0 +1,72 @@
+#include "contribution/effective_error.h"
+
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+namespace contribution::effective {
+
+Tensor6 compliance_error(const std::vector<CompliancePhase>& phases, const std::vector<Tensor6>& H_errors, Scheme scheme) {
+  if (H_errors.size() != phases.size())
+    throw std::invalid_argument("found " + std::to_string(H_errors.size()) + " error tensors for " +
+                                std::to_string(phases.size()) + " phases");
+  double c0 = 1;
+  Tensor6 total{};
+  for (std::size_t i = 0; i < phases.size(); ++i) {
+    if (phases[i].kind == Kind::inhomogeneity)
+      throw std::invalid_argument("compliance_error takes pores and cracks; an inhomogeneity's B carries an error too");
+    for (const auto& row : H_errors[i])
+      for (double e : row)
+        if (!(e >= 0) || !std::isfinite(e)) throw std::invalid_argument("each H error must hold finite half-widths >= 0");
+    if (phases[i].kind == Kind::pore && scheme == Scheme::mori_tanaka) c0 -= phases[i].weight;
+    for (std::size_t r = 0; r < 6; ++r)
+      for (std::size_t c = 0; c < 6; ++c) total[r][c] += phases[i].weight * H_errors[i][r][c];
+  }
+  if (!(c0 > 0)) throw std::invalid_argument("the pores' volume fractions sum to " + std::to_string(1 - c0) + ", expected below 1");
+  for (auto& row : total)
+    for (double& e : row) e /= c0;
+  return total;
+}
+
+namespace {
+
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+double young(double k, double g) {  // 9 k g / (3 k + g), with its limits
+  if (std::isinf(k) || std::isinf(g)) return std::isinf(k) && std::isinf(g) ? INF : (std::isinf(k) ? 3 * g : 9 * k);
+  return 9 * k * g / (3 * k + g);
+}
+
+double poisson(double k, double g) {  // (3 k - 2 g) / (2 (3 k + g)), with its limits
+  if (std::isinf(k)) return std::isinf(g) ? std::numeric_limits<double>::quiet_NaN() : 0.5;
+  if (std::isinf(g)) return -1;
+  return (3 * k - 2 * g) / (2 * (3 * k + g));
+}
+
+ModulusRange from_inverse(double inverse, double bar) {
+  return {1 / (inverse + bar), inverse > bar ? 1 / (inverse - bar) : INF};
+}
+
+}  // namespace
+
+IsotropicRange isotropic_moduli_range(const Tensor6& S, const Tensor6& e) {
+  IsotropicRange out;
+  out.moduli = isotropic_projection_of_compliance(S);
+  const double upper = e[0][1] + e[0][2] + e[1][2], lower = e[1][0] + e[2][0] + e[2][1];
+  const double normal = e[0][0] + e[1][1] + e[2][2], shear = e[3][3] + e[4][4] + e[5][5];
+  const double bar_inv_K = normal + upper + lower;
+  const double bar_inv_G = (4 * (normal + 0.5 * (upper + lower)) + 3 * shear) / 15;
+  out.K = from_inverse(1 / out.moduli.K, bar_inv_K);
+  out.G = from_inverse(1 / out.moduli.G, bar_inv_G);
+  out.E = {young(out.K.low, out.G.low), young(out.K.high, out.G.high)};
+  out.nu = {poisson(out.K.low, out.G.high), poisson(out.K.high, out.G.low)};
+  return out;
+}
+
+double covering_error(double value, const ModulusRange& range) {
+  if (std::isinf(range.low) || std::isinf(range.high) || std::isnan(range.low) || std::isnan(range.high)) return INF;
+  return std::max(std::abs(value - range.low), std::abs(range.high - value));
+}
+
+}  // namespace contribution::effective
