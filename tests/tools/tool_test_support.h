@@ -42,19 +42,27 @@ inline std::string read_stream(std::FILE* f) {
   return text;
 }
 
-struct GeneratorOutput {
+// A front end run in this process: its exit status and what it printed.
+struct Captured {
   int status = 0;
   std::string out, err;
 };
+using GeneratorOutput = Captured;
 
-inline GeneratorOutput run_generator_captured(const std::vector<std::string>& args) {
+// run(out, err) returns the exit status; its two streams are captured.
+template <class Run>
+Captured capture_run(Run&& run) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  GeneratorOutput result;
-  result.status = generator::run_generator(args, out, err);
-  result.out = read_stream(out);
-  result.err = read_stream(err);
-  return result;
+  Captured c;
+  c.status = run(out, err);
+  c.out = read_stream(out);
+  c.err = read_stream(err);
+  return c;
+}
+
+inline GeneratorOutput run_generator_captured(const std::vector<std::string>& args) {
+  return capture_run([&](std::FILE* out, std::FILE* err) { return generator::run_generator(args, out, err); });
 }
 
 

@@ -19,19 +19,10 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct Captured {
-  int status = 0;
-  std::string out, err;
-};
+using testing::Captured;
 
 Captured run(const std::vector<std::string>& args) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  Captured c;
-  c.status = run_pores(args, out, err, nullptr);
-  c.out = testing::read_stream(out);
-  c.err = testing::read_stream(err);
-  return c;
+  return testing::capture_run([&](std::FILE* out, std::FILE* err) { return run_pores(args, out, err, nullptr); });
 }
 
 class ConductionPores : public ::testing::Test {

@@ -19,21 +19,13 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct Captured {
-  int status = 0;
-  std::string out, err;
-};
+using testing::Captured;
 
 Captured run_study(std::vector<std::string> args, const fs::path& dir) {
   args.push_back("-o");
   args.push_back(dir.string());
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  Captured c;
-  c.status = study_tool::run_study_program(args, out, err);
-  c.out = testing::read_stream(out);
-  c.err = testing::read_stream(err);
-  return c;
+  return testing::capture_run(
+      [&](std::FILE* out, std::FILE* err) { return study_tool::run_study_program(args, out, err); });
 }
 
 json read_json(const fs::path& path) {
