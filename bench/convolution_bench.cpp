@@ -7,7 +7,7 @@
 // and two threads, in double precision and with the transforms and products
 // in single precision (the kernel spectra copied from the double ones, as
 // mixed-precision solves make them); the octant also with the box padded to
-// 7-smooth sizes (as the library's solves pad it). Prints one line per size,
+// sizes of small prime factors (as the library's solves pad it). Prints one line per size,
 // layout, padding, precision and thread count:
 //   convolution n=64 threads=2 path=octant precision=single literal_ms=... ms=... ratio=... literal_bytes_per_node=... bytes_per_node=... padded=128
 // and fails (exit 1) if any disagrees with the literal one by more than 1e-13

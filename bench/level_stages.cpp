@@ -1,6 +1,6 @@
 // Where the time of a study's levels goes: the sphere of radius 0.5 at
 // E1/E0 = 10 (the study tool's rule and mean estimate) solved on each grid,
-// with the box padded to twice its extent and to 7-smooth sizes, in double
+// with the box padded to twice its extent and to sizes of small prime factors, in double
 // and mixed precision, runs alternating. One line per level and variant:
 //   level M=80 padding=smooth precision=mixed setup_s=... kernel_s=... solve_s=... total_s=... iterations=... H11=...
 //   build/bench_level_stages [M ...]          (default 32 48 64 80 96)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -219,14 +220,27 @@ Coupling diagonal_coupling(int components, int kernel) {
   return coupling;
 }
 
-int padded_half(int n, Padding padding) {
-  if (padding == Padding::twice_box || n < 1) return n;
+namespace {
+// The smallest m >= n whose prime factors are all among `primes`.
+int next_smooth(int n, std::initializer_list<int> primes) {
   for (int m = n;; ++m) {
     int rest = m;
-    for (int p : {2, 3, 5, 7})
+    for (int p : primes)
       while (rest % p == 0) rest /= p;
     if (rest == 1) return m;
   }
+}
+}  // namespace
+
+int padded_half(int n, Padding padding) {
+  if (padding == Padding::twice_box || n < 1) return n;
+  // FFTW's radix 7 costs more per point than 2, 3 and 5: measured with the
+  // volume kernel's convolution, 2 * 36 beat 2 * 35 by 15 % and 2 * 50 beat
+  // 2 * 49 by 10 %, but 2 * 42 beat 2 * 45 by 25 %. A factor 7 is taken where
+  // it shortens the axis by at least 5 %.
+  const int m5 = next_smooth(n, {2, 3, 5});
+  const int m7 = next_smooth(n, {2, 3, 5, 7});
+  return 20 * (m5 - m7) >= m5 ? m7 : m5;
 }
 
 int default_thread_count() { return std::max(1, omp_get_max_threads()); }

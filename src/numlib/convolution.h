@@ -82,10 +82,11 @@ enum class SpectrumLayout { half_spectrum, octant };
 const char* layout_name(SpectrumLayout layout);
 
 // How far the box is padded: to exactly twice its extent along every axis
-// (the console program's transforms, bit for bit), or to twice the smallest
-// extent m >= n whose prime factors are all 2, 3, 5 or 7, where FFTW's
-// transforms are fastest (a box of 41 nodes pads to 84 points, not 82 =
-// 2 * 41). Both give the same convolution up to rounding.
+// (the console program's transforms, bit for bit), or to twice a nearby
+// extent m >= n whose prime factors are all 2, 3, 5 (or 7 where that is
+// clearly smaller), where FFTW's transforms are fastest: a box of 41 nodes
+// pads to 84 points, not 82 = 2 * 41; one of 49 to 100, not 98 = 2 * 7^2.
+// Both give the same convolution up to rounding.
 enum class Padding { twice_box, smooth };
 
 // Half the padded extent of an axis of n box nodes.

@@ -1,6 +1,6 @@
-// Padding the box to 7-smooth sizes for quicker transforms changes a linear
-// convolution by rounding only: inhomogeneity solves with and without it take
-// the same iterations and agree to 1e-12 relative, in both formulations on and
+// Padding the box to sizes of small prime factors for quicker transforms
+// changes a linear convolution by rounding only: inhomogeneity solves with and
+// without it take the same iterations and agree to 1e-12 relative, in both formulations on and
 // off the regular grid; crack solves agree as closely as rounding lets them.
 #include "contribution/solve.h"
 

@@ -383,16 +383,18 @@ TEST(SinglePaddedConvolution, MatchesTheDoubleOneOnBothLayouts) {
   }
 }
 
-TEST(PaddedConvolution, SmoothPaddedHalfIsTheNextSizeWithFactorsTwoToSeven) {
-  const std::vector<std::array<int, 2>> cases = {{1, 1},   {2, 2},   {7, 7},   {11, 12},  {13, 14}, {17, 18},
-                                                 {41, 42}, {49, 49}, {97, 98}, {121, 125}, {127, 128}};
+// The next size with prime factors 2, 3, 5, or with 7 where that is at least
+// 5 % smaller.
+TEST(PaddedConvolution, SmoothPaddedHalfHasSmallPrimeFactors) {
+  const std::vector<std::array<int, 2>> cases = {{1, 1},   {2, 2},   {7, 7},   {11, 12},  {13, 14},  {17, 18}, {33, 36},
+                                                 {41, 42}, {49, 50}, {97, 100}, {121, 125}, {127, 128}};
   for (const auto& [n, m] : cases) {
     EXPECT_EQ(padded_half(n, Padding::smooth), m) << "n = " << n;
     EXPECT_EQ(padded_half(n, Padding::twice_box), n) << "n = " << n;
   }
 }
 
-// Padding beyond twice the box (to 7-smooth sizes, here 24, 26, 36 ... in
+// Padding beyond twice the box (to smooth sizes, here 24, 28, 36 ... in
 // place of 22, 26, 34) leaves a linear convolution unchanged: against the
 // direct sum over node pairs, in both layouts, in double and single precision,
 // with extents that are padded further and ones that are not.
