@@ -6,9 +6,10 @@
 // (or the extents given after the repeats: bench_convolution 7 65) and one
 // and two threads, in double precision and with the transforms and products
 // in single precision (the kernel spectra copied from the double ones, as
-// mixed-precision solves make them). Prints one line per size, layout,
-// precision and thread count:
-//   convolution n=64 threads=2 path=octant precision=single literal_ms=... ms=... ratio=... literal_bytes_per_node=... bytes_per_node=...
+// mixed-precision solves make them); the octant also with the box padded to
+// sizes of small prime factors (as the library's solves pad it). Prints one line per size,
+// layout, padding, precision and thread count:
+//   convolution n=64 threads=2 path=octant precision=single literal_ms=... ms=... ratio=... literal_bytes_per_node=... bytes_per_node=... padded=128
 // and fails (exit 1) if any disagrees with the literal one by more than 1e-13
 // relative (double) or 1e-5 (single).
 #include "kernels/volume_kernel.h"
@@ -24,6 +25,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -117,9 +119,12 @@ int main(int argc, char** argv) {
       literal_ms = median_ms(repeats, [&] { literal.apply(coupling, in, expected); });
       literal_bytes = literal.bytes();
     }
-    for (bool octant : {false, true}) {
+    const std::pair<bool, Padding> paths[] = {
+        {false, Padding::twice_box}, {true, Padding::twice_box}, {true, Padding::smooth}};
+    for (const auto& [octant, padding] : paths) {
+      if (padding == Padding::smooth && padded_half(n, padding) == n) continue;  // the same as twice the box
       const std::vector<AxisParities> mirror = octant ? parities() : std::vector<AxisParities>{};
-      PaddedConvolution conv(box, KERNELS, COMPONENTS, PlannerEffort::measure, 0, mirror);
+      PaddedConvolution conv(box, KERNELS, COMPONENTS, PlannerEffort::measure, 0, mirror, padding);
       fill(conv, n, octant);
       SinglePaddedConvolution single(conv, PlannerEffort::measure);
       // Times one application per thread count; the same line for either precision.
@@ -144,8 +149,9 @@ int main(int argc, char** argv) {
           }
           std::printf(
               "convolution n=%d threads=%d path=%s precision=%s literal_ms=%.1f ms=%.1f ratio=%.3f "
-              "literal_bytes_per_node=%zu bytes_per_node=%zu\n",
-              n, threads, path, precision, literal_ms, ms, ms / literal_ms, literal_bytes / nodes, c.bytes() / nodes);
+              "literal_bytes_per_node=%zu bytes_per_node=%zu padded=%d\n",
+              n, threads, path, precision, literal_ms, ms, ms / literal_ms, literal_bytes / nodes, c.bytes() / nodes,
+              c.padded_extent()[0]);
           std::fprintf(stderr,
                        "  stages n=%d threads=%d path=%s precision=%s, mean ms per application: x passes with "
                        "gather/scatter %.1f, slabs %.1f (thread ms: y/z forward %.1f, products %.1f, z/y inverse %.1f)"

@@ -38,6 +38,9 @@ contribution::SolveOptions solve_options(std::FILE* out, std::FILE* err) {
   contribution::SolveOptions options;
   options.machine_memory_bytes = physical_memory_bytes();
   options.precision = precision_setting(std::getenv("CONTRIBUTION_PRECISION"));
+  // Padded to exactly twice the box: the padded sizes decide the transforms'
+  // rounding, and so the last digits of the reports.
+  options.smooth_padding = false;
   options.progress = [print = console_progress(out, err)](const contribution::ProgressEvent& event) {
     const bool go_on = print(event);
     if (event.kind == contribution::ProgressEvent::Kind::kernel_ready) save_fftw_wisdom();

@@ -208,6 +208,10 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   options.threads = threads;
   options.machine_memory_bytes = physical_memory_bytes();
   options.precision = precision;
+  // A level is a hundred or so applications on grids of a new size each time:
+  // measuring the transforms (FFTW_MEASURE) took longer than it saved
+  // (docs/performance.md).
+  options.measure_plans = false;
   options.progress = progress_lines(out);
   contribution::StudyObserver observer;
   observer.level_started = [out](std::int32_t M) {

@@ -49,6 +49,10 @@ struct SolveOptions {
   // mixed: transforms in single precision inside the iterations, corrected
   // by double-precision residuals to the same tolerance (contribution/precision.h).
   Precision precision = Precision::mixed;
+  // Zero-pad the box for the FFTs to sizes with small prime factors (2, 3, 5,
+  // at times 7): quicker transforms, the same results up to rounding; false:
+  // to exactly twice the box, as the console program does.
+  bool smooth_padding = true;
   ProgressCallback progress;
 };
 

@@ -39,6 +39,7 @@ csolver::RunOptions run_options(const SolveOptions& options) {
   run.threads = options.threads;
   run.machine_memory_bytes = options.machine_memory_bytes;
   run.precision = options.precision;
+  run.padding = options.smooth_padding ? csolver::Padding::smooth : csolver::Padding::twice_box;
   return run;
 }
 

@@ -23,26 +23,28 @@ int thread_count(int threads) { return threads > 0 ? threads : default_thread_co
 // The kernel build (kernel samples, in the half spectrum with one transform's
 // output beside them) and the solve (kernel spectra, work spectra and the
 // solver's vectors) do not overlap; the box arrays live through both.
-std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layout, int threads, bool mixed) {
+std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layout, int threads, bool mixed,
+                                       Padding padding) {
   const std::vector<int> e = box.extents(3);
-  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, VOLUME_KERNELS, layout);
-  std::size_t solve = PaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6, thread_count(threads), layout) +
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, VOLUME_KERNELS, layout, padding);
+  std::size_t solve = PaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6, thread_count(threads), layout, padding) +
                       box.size() * VOLUME_FIELDS * 6 * sizeof(double);
   // Mixed precision: the kernels and work spectra again in single precision,
   // and the right-hand side and correction of the refinement.
   if (mixed)
-    solve += SinglePaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6, thread_count(threads), layout) +
+    solve += SinglePaddedConvolution::estimate_bytes(e, VOLUME_KERNELS, 6, thread_count(threads), layout, padding) +
              box.size() * MIXED_FIELDS * 6 * sizeof(double);
   return std::max(build, solve) + box.size() * BOX_BYTES_PER_NODE;
 }
 
-std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout, int threads, bool mixed) {
+std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout, int threads, bool mixed,
+                               Padding padding) {
   const std::vector<int> e = grid.extents(2);
-  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, CRACK_KERNELS, layout);
-  std::size_t solve = PaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3, thread_count(threads), layout) +
+  const std::size_t build = PaddedConvolution::estimate_build_bytes(e, CRACK_KERNELS, layout, padding);
+  std::size_t solve = PaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3, thread_count(threads), layout, padding) +
                       grid.size() * CRACK_FIELDS * 3 * sizeof(double);
   if (mixed)
-    solve += SinglePaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3, thread_count(threads), layout) +
+    solve += SinglePaddedConvolution::estimate_bytes(e, CRACK_KERNELS, 3, thread_count(threads), layout, padding) +
              grid.size() * MIXED_FIELDS * 3 * sizeof(double);
   return std::max(build, solve) + grid.size() * (2 * sizeof(double) + sizeof(std::int32_t));
 }

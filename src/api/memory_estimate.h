@@ -14,11 +14,11 @@ namespace csolver {
 // the regular grid, the larger half spectrum off it) and the threads that
 // will share the work (each keeps its own line arrays; 0: all OpenMP threads);
 // mixed: with the single-precision copy of the convolution and the vectors of
-// iterative refinement.
+// iterative refinement; padding: how far the box is padded for the FFTs.
 std::size_t inhomogeneity_solver_bytes(const BoxBounds& box, SpectrumLayout layout = SpectrumLayout::octant,
-                                       int threads = 0, bool mixed = false);
+                                       int threads = 0, bool mixed = false, Padding padding = Padding::twice_box);
 std::size_t crack_solver_bytes(const BoxBounds& grid, SpectrumLayout layout = SpectrumLayout::octant,
-                               int threads = 0, bool mixed = false);
+                               int threads = 0, bool mixed = false, Padding padding = Padding::twice_box);
 
 // The conduction solvers: three components and seven kernels per box node, or
 // one component and two kernels per crack node.

@@ -95,20 +95,20 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
   const bool mixed = options.precision == contribution::Precision::mixed;
   const std::int32_t N = nodes.N;
   const std::size_t kept = options.keep_field ? field_bytes(N) : 0;
-  check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads, mixed) + kept, options,
+  check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads, mixed, options.padding) + kept, options,
                "the solver for this inhomogeneity's box");
   const Box box = build_box(setup, nodes, run.bounds);
   nodes = NodeTable();  // the full table and the solver's arrays never coexist
   if (options.keep_field) run.field.assign(kept / sizeof(double), 0.0);
   const std::vector<AxisParities> symmetry = volume_kernel_symmetry(setup.formulation, box);
   if (symmetry.empty())  // coordinates off the regular grid: the larger half spectrum
-    check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads, mixed) + kept,
+    check_memory(inhomogeneity_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads, mixed, options.padding) + kept,
                  options, "the solver for this inhomogeneity's box");
   run.seconds.setup = seconds_since(start);
 
   const auto kernel_start = std::chrono::steady_clock::now();
   PaddedConvolution conv(run.bounds.extents(3), VOLUME_ENTRIES + 1, VOLUME_COMPONENTS, options.effort,
-                         options.threads, symmetry);
+                         options.threads, symmetry, options.padding);
   run.convolution = conv.layout();
   build_volume_kernel(setup, box, conv);
   std::optional<SinglePaddedConvolution> single;
@@ -135,7 +135,7 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
   run.bounds = crack_bounds(nodes, setup.h);
   check_bounds(run.bounds, nodes, true);
   const bool mixed = options.precision == contribution::Precision::mixed;
-  check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads, mixed), options,
+  check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::octant, options.threads, mixed, options.padding), options,
                "the solver for this crack");
   const CrackGrid grid = build_crack_grid(nodes, run.bounds);
   const std::int32_t N = nodes.N;
@@ -144,13 +144,13 @@ CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& p
     run.opening.assign(3 * CRACK_COMPONENTS * static_cast<std::size_t>(N) * static_cast<std::size_t>(N), 0.0);
   const std::vector<AxisParities> symmetry = planar_kernel_symmetry(grid);
   if (symmetry.empty())
-    check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads, mixed), options,
+    check_memory(crack_solver_bytes(run.bounds, SpectrumLayout::half_spectrum, options.threads, mixed, options.padding), options,
                  "the solver for this crack");
   run.seconds.setup = seconds_since(start);
 
   const auto kernel_start = std::chrono::steady_clock::now();
   PaddedConvolution conv(run.bounds.extents(2), PLANAR_KERNELS, CRACK_COMPONENTS, options.effort, options.threads,
-                         symmetry);
+                         symmetry, options.padding);
   run.convolution = conv.layout();
   build_planar_kernel(setup, grid, options.kernel, conv);
   std::optional<SinglePaddedConvolution> single;

@@ -27,6 +27,9 @@ struct RunOptions {
   bool keep_opening = false;             // crack: keep the opening fields on the plane
   bool keep_field = false;               // inhomogeneity: keep the solved fields on the grid
   contribution::Precision precision = contribution::Precision::double_precision;
+  // twice_box: the console program's transforms, bit for bit; smooth: quicker
+  // transforms, the same results up to rounding.
+  Padding padding = Padding::twice_box;
 };
 
 struct InhomogeneityRun {

@@ -1,12 +1,15 @@
 #pragma once
 // Linear convolution of multi-component box fields with a set of kernels, by
-// FFT on a zero-padded grid of twice the box extent along every axis.
+// FFT on a zero-padded grid of (at least) twice the box extent along every
+// axis.
 //
-// A kernel sample for the node offset d is stored at the padded index d mod
-// (2n) per axis, so offsets -(n-1) ... n-1 all fit and the points with index n
-// (reached by no offset) stay zero; the box field sits in the low corner. The
-// cyclic convolution on the padded grid then equals the linear convolution
-// over the box.
+// Along an axis of n box nodes the padded grid has 2m points, m >= n (m = n,
+// or the next size FFTW transforms quickly, see Padding). A kernel sample for
+// the node offset d is stored at the padded index d mod (2m) per axis, so
+// offsets -(n-1) ... n-1 all fit and the points n ... 2m - n (reached by no
+// offset) stay zero; the box field sits in the low corner. The cyclic
+// convolution on the padded grid then equals the linear convolution over the
+// box, whatever m >= n.
 //
 // Fields are component-fastest: value (c, node) at c + components * node, box
 // nodes numbered with x fastest.
@@ -31,8 +34,9 @@
 // even number of odd axes, its spectrum is real and, along each axis, even or
 // odd in the frequency as the kernel is in the offset. Then only the octant of
 // offsets with non-negative components is sampled, transformed by real even
-// and odd transforms (DCT-I / DST-I of the 2n-periodic padded grid), and only
-// the octant of frequencies 0 ... n along every axis is stored: about a
+// and odd transforms (DCT-I / DST-I of the 2m-periodic padded grid; the
+// samples n ... m are zero), and only the octant of frequencies 0 ... m along
+// every axis is stored: about a
 // quarter of the half spectrum. The products read the other frequencies from
 // it with the parity signs.
 #include "numlib/fft.h"
@@ -77,6 +81,17 @@ enum class SpectrumLayout { half_spectrum, octant };
 // "half_spectrum" or "octant".
 const char* layout_name(SpectrumLayout layout);
 
+// How far the box is padded: to exactly twice its extent along every axis
+// (the console program's transforms, bit for bit), or to twice a nearby
+// extent m >= n whose prime factors are all 2, 3, 5 (or 7 where that is
+// clearly smaller), where FFTW's transforms are fastest: a box of 41 nodes
+// pads to 84 points, not 82 = 2 * 41; one of 49 to 100, not 98 = 2 * 7^2.
+// Both give the same convolution up to rounding.
+enum class Padding { twice_box, smooth };
+
+// Half the padded extent of an axis of n box nodes.
+int padded_half(int n, Padding padding);
+
 // Threads used when none are asked for: all cores, or fewer when the standard
 // OMP_NUM_THREADS variable says so.
 int default_thread_count();
@@ -95,10 +110,11 @@ class BasicPaddedConvolution {
   // mirror: empty for kernels that are only even under d -> -d (half
   // spectrum); otherwise the parities of every kernel (octant layout), each
   // with an even number of odd axes.
+  // padding: see Padding.
   // All FFTW plans are made here, before any kernel sample is written.
   BasicPaddedConvolution(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
                          PlannerEffort effort = PlannerEffort::measure, int threads = 0,
-                         const std::vector<AxisParities>& mirror = {});
+                         const std::vector<AxisParities>& mirror = {}, Padding padding = Padding::twice_box);
   // A copy of a transformed double-precision convolution whose kernel spectra
   // are rounded to Real: the spectra are formed once, in double precision.
   BasicPaddedConvolution(const BasicPaddedConvolution<double>& source, PlannerEffort effort);
@@ -107,6 +123,7 @@ class BasicPaddedConvolution {
 
   const std::vector<int>& box_extent() const { return box_; }
   const std::vector<int>& padded_extent() const { return padded_; }
+  Padding padding() const { return padding_; }
   std::size_t box_size() const { return box_size_; }
   // Points of the padded grid, and complex points of its half spectrum.
   std::size_t padded_size() const { return points_; }
@@ -161,12 +178,14 @@ class BasicPaddedConvolution {
   // Kernel spectra and work arrays while solving (after transform_kernels).
   static std::size_t estimate_bytes(const std::vector<int>& box_extent, int kernel_count, int max_outputs,
                                     int threads = default_thread_count(),
-                                    SpectrumLayout layout = SpectrumLayout::half_spectrum);
+                                    SpectrumLayout layout = SpectrumLayout::half_spectrum,
+                                    Padding padding = Padding::twice_box);
   // The peak while the kernels are filled and transformed: in the half
   // spectrum, real-space samples of every kernel held until transformed plus
   // one real spectrum; in the octant, the samples transformed in place.
   static std::size_t estimate_build_bytes(const std::vector<int>& box_extent, int kernel_count,
-                                          SpectrumLayout layout = SpectrumLayout::half_spectrum);
+                                          SpectrumLayout layout = SpectrumLayout::half_spectrum,
+                                          Padding padding = Padding::twice_box);
 
  private:
   void ensure_work(int count);
@@ -209,10 +228,12 @@ class BasicPaddedConvolution {
 
   std::vector<int> box_;
   std::vector<int> padded_;
+  Padding padding_ = Padding::twice_box;
   std::size_t box_size_ = 1;
   std::size_t nx_ = 1, ny_ = 1, nz_ = 1;  // box extents, nz_ = 1 in 2-D
-  std::size_t px_ = 1, py_ = 1, pz_ = 1;  // padded extents, pz_ = 1 in 2-D
-  std::size_t hx_ = 1;                    // px_ / 2 + 1 frequencies along x
+  std::size_t mx_ = 1, my_ = 1, mz_ = 1;  // half the padded extents (>= the box's), mz_ = 1 in 2-D
+  std::size_t px_ = 1, py_ = 1, pz_ = 1;  // padded extents 2m, pz_ = 1 in 2-D
+  std::size_t hx_ = 1;                    // mx_ + 1 frequencies along x
   std::size_t points_ = 1;                // px_ py_ pz_
   std::size_t spectrum_ = 1;              // hx_ py_ pz_
   int threads_ = 1;
@@ -225,8 +246,8 @@ class BasicPaddedConvolution {
 
   BasicFftPlan<Real> kernel_forward_;  // half spectrum: whole-grid in-place r2c of one kernel
 
-  // Octant layout: per kernel its parities; the octant spans oy_ = ny + 1
-  // and oz_ = nz + 1 (1 in 2-D) frequencies, x slowest as in the slabs.
+  // Octant layout: per kernel its parities; the octant spans oy_ = my + 1
+  // and oz_ = mz + 1 (1 in 2-D) frequencies, x slowest as in the slabs.
   std::vector<AxisParities> parities_;
   std::size_t oy_ = 1, oz_ = 1;
   std::size_t octant_slab_ = 1;  // oy_ oz_

@@ -383,6 +383,65 @@ TEST(SinglePaddedConvolution, MatchesTheDoubleOneOnBothLayouts) {
   }
 }
 
+// The next size with prime factors 2, 3, 5, or with 7 where that is at least
+// 5 % smaller.
+TEST(PaddedConvolution, SmoothPaddedHalfHasSmallPrimeFactors) {
+  const std::vector<std::array<int, 2>> cases = {{1, 1},   {2, 2},   {7, 7},   {11, 12},  {13, 14},  {17, 18}, {33, 36},
+                                                 {41, 42}, {49, 50}, {97, 100}, {121, 125}, {127, 128}};
+  for (const auto& [n, m] : cases) {
+    EXPECT_EQ(padded_half(n, Padding::smooth), m) << "n = " << n;
+    EXPECT_EQ(padded_half(n, Padding::twice_box), n) << "n = " << n;
+  }
+}
+
+// Padding beyond twice the box (to smooth sizes, here 24, 28, 36 ... in
+// place of 22, 26, 34) leaves a linear convolution unchanged: against the
+// direct sum over node pairs, in both layouts, in double and single precision,
+// with extents that are padded further and ones that are not.
+TEST(PaddedConvolution, SmoothPaddingMatchesDirectSumInBothLayouts) {
+  const std::vector<MirrorCase> cases = {
+      {{11, 2, 3}, volume_like_coupling(), 21}, {{13, 1, 11}, volume_like_coupling(), 21},
+      {{3, 17, 2}, asymmetric_coupling(), 3},   {{11, 13}, crack_like_coupling(), 4},
+      {{1, 19}, crack_like_coupling(), 4},      {{13, 5, 3}, unfoldable_coupling(), 4},
+  };
+  unsigned seed = 900;
+  for (const MirrorCase& c : cases) {
+    const std::vector<AxisParities> parities = tensor_parities(c.kernels);
+    const EvenKernels k = random_mirror_kernels(c.box, parities, ++seed);
+    const std::vector<double> in = random_field(node_count(c.box) * static_cast<std::size_t>(c.coupling.inputs), ++seed);
+    const std::size_t out_size = node_count(c.box) * static_cast<std::size_t>(c.coupling.outputs);
+    const std::vector<double> expected = direct_sum(k, c.coupling, in);
+    for (bool octant : {false, true}) {
+      for (int threads : {1, 2}) {
+        SCOPED_TRACE("box " + name_of(c.box) + (octant ? ", octant" : ", half spectrum") + ", threads " +
+                     std::to_string(threads));
+        const std::vector<AxisParities> mirror = octant ? parities : std::vector<AxisParities>{};
+        const SpectrumLayout layout = octant ? SpectrumLayout::octant : SpectrumLayout::half_spectrum;
+        PaddedConvolution conv(c.box, c.kernels, c.coupling.outputs, PlannerEffort::estimate, threads, mirror,
+                               Padding::smooth);
+        for (std::size_t a = 0; a < c.box.size(); ++a)
+          EXPECT_EQ(conv.padded_extent()[a], 2 * padded_half(c.box[a], Padding::smooth));
+        if (octant)
+          load_octant(conv, k);
+        else
+          load_kernels(conv, k);
+        EXPECT_EQ(conv.bytes(), PaddedConvolution::estimate_bytes(c.box, c.kernels, c.coupling.outputs, threads, layout,
+                                                                  Padding::smooth));
+        std::vector<double> out(out_size, 7.0);
+        conv.apply(c.coupling, in, out);
+        conv.apply(c.coupling, in, out);
+        EXPECT_LT(relative_difference(out, expected), 1e-13);
+
+        SinglePaddedConvolution single(conv, PlannerEffort::estimate);
+        EXPECT_EQ(single.padded_extent(), conv.padded_extent());
+        std::vector<double> rounded(out_size);
+        single.apply(c.coupling, in, rounded);
+        EXPECT_LT(relative_difference(rounded, expected), 1e-6);
+      }
+    }
+  }
+}
+
 TEST(PaddedConvolution, OctantRejectsOffsetsOutsideItAndKernelsThatAreNotOdd) {
   const Parity e = Parity::even, o = Parity::odd;
   PaddedConvolution conv({4, 3, 2}, 2, 1, PlannerEffort::estimate, 1, {{e, e, e}, {o, e, o}});

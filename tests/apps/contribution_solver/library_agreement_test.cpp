@@ -48,9 +48,11 @@ TEST(LibraryAgreement, InhomogeneityFromFlagsEqualsTheProgramBitwise) {
   problem.inhomogeneity = {m.E1, m.n1};
   problem.nodes_per_axis = M + 1;
   problem.flags = shapes::volume_flags(M, shapes::inside(e));
-  // The console program solves in double precision unless told otherwise.
+  // The console program solves in double precision unless told otherwise,
+  // and pads the box to exactly twice its size.
   contribution::SolveOptions options;
   options.precision = contribution::Precision::double_precision;
+  options.smooth_padding = false;
   const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(problem, options);
   EXPECT_EQ(json["convolution"], "octant");
   EXPECT_EQ(json["precision"], "double");
@@ -78,6 +80,7 @@ TEST(LibraryAgreement, CrackFromThePlaneEqualsTheProgramBitwise) {
   problem.kernel = contribution::PlanarKernel::specified;
   contribution::SolveOptions options;
   options.precision = contribution::Precision::double_precision;
+  options.smooth_padding = false;
   const contribution::CrackResult result = contribution::solve_crack(problem, options);
   EXPECT_EQ(json["precision"], "double");
   expect_bitwise(json["H_tensor"], result.H, "H");
