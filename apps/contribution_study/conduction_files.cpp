@@ -53,7 +53,7 @@ contribution::Extrapolation entry_extrapolation(const ConductivityStudy& study, 
     h.push_back(level.h);
     values.push_back(level.R[e.row][e.column]);
   }
-  return contribution::extrapolate(h, values);
+  return contribution::extrapolate(h, values, study.distance_margin);
 }
 
 }  // namespace
@@ -67,6 +67,7 @@ std::string conduction_json(const ConductionDescription& d, const ConductivitySt
   out["mean"] = study.mean == contribution::ConductivityMean::nodal ? "nodal" : "smoothed";
   out["materials"] = study.crack ? json{{"k0", d.k0}} : json{{"k0", d.k0}, {"k1", conductivity_value(d.k1)}};
   out["tol"] = d.tol;
+  out["distance_margin"] = study.distance_margin;
   out["complete"] = complete;
   json levels = json::array();
   for (const ConductivityStudyLevel& level : study.levels) {
