@@ -48,6 +48,11 @@ struct PoreTask {
 // The pore's grids: the ladder, --M, or the density --nodes-per-voxel (at least SMALLEST_M).
 PoreTask build_task(const Population& population, const PoresOptions& options, std::size_t index);
 
+// The grids a task is solved on (levels, or {M}) and each one's (M_i + 1)^3
+// flags; throws std::runtime_error when the task's flags fall short.
+std::vector<std::int32_t> task_levels(const PoreTask& task);
+std::vector<std::int32_t> level_flags(const PoreTask& task, std::size_t level);
+
 // Solves one task through the library: each level, then (three levels or
 // more) every entry of H and N extrapolated to h = 0 with the refinement
 // study's rule and its margin for the mean-field estimate taken. `stop` is polled between iterations:
