@@ -83,18 +83,12 @@ ConductionPore solve_pore(const PoreTask& task, const PoresOptions& o) {
       r.conv_flag = std::min(r.conv_flag, result.conv_flag);
       r.seconds += result.seconds.total;
     }
-    if (levels.size() >= 3) {
-      const contribution::Tensor3Extrapolation eR = contribution::extrapolate_tensors(h, R, margin);
-      const contribution::Tensor3Extrapolation eK = contribution::extrapolate_tensors(h, K, margin);
-      r.levels = levels;
-      r.R = eR.value;
-      r.R_error = eR.error;
-      r.K = eK.value;
-      r.K_error = eK.error;
-    } else {
-      r.R = R.back();
-      r.K = K.back();
-    }
+    if (levels.size() >= 3) r.levels = levels;
+    const LadderValue<contribution::Tensor3> eR = ladder_value(h, R, margin), eK = ladder_value(h, K, margin);
+    r.R = eR.value;
+    r.R_error = eR.error;
+    r.K = eK.value;
+    r.K_error = eK.error;
     r.status = PoreStatus::solved;
   } catch (const contribution::Cancelled&) {
     r.status = PoreStatus::cancelled;

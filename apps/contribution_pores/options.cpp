@@ -208,7 +208,8 @@ Grid and materials:
                         (default on one grid) or corrected
   --tol T               BiCGSTAB tolerance (default 1e-6)
   --physics conductivity   instead of H and N: each pore's resistivity contribution
-                        tensor R and the effective conductivity (docs/conductivity.md);
+                        tensor R and the effective conductivity (docs/conductivity.md),
+                        on the same ladder (R_error, *_error) or one grid (--M);
                         --k0 K (matrix, default 1), --k1 K (the pore's, default 0:
                         insulating); no journal (--resume) and no MPI in this mode
 

@@ -154,16 +154,10 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
       r.conv_flag = std::min(r.conv_flag, result.conv_flag);
       r.symmetry_flag = std::min(r.symmetry_flag, result.symmetry_flag);
     }
-    if (levels.size() >= 3) {
-      const contribution::TensorExtrapolation eH = contribution::extrapolate_tensors(h, H, margin);
-      const contribution::TensorExtrapolation eN = contribution::extrapolate_tensors(h, N, margin);
-      r.H = eH.value;
-      r.H_error = eH.error;
-      r.N = eN.value;
-    } else {
-      r.H = H.back();
-      r.N = N.back();
-    }
+    const LadderValue<contribution::Tensor6> eH = ladder_value(h, H, margin);
+    r.H = eH.value;
+    r.H_error = eH.error;
+    r.N = ladder_value(h, N, margin).value;
     r.status = PoreStatus::solved;
   } catch (const contribution::Cancelled&) {
     r.status = PoreStatus::cancelled;

@@ -33,10 +33,11 @@ struct ConductivityStudy {
 // The extrapolation's floor (contribution/study.h, step 5) for sequences of
 // this estimate. The nodal mean of an inhomogeneity approaches its limit
 // with an order that keeps rising under refinement, as the elastic
-// coefficient mean does: every model overshoots, by 0.32 to 0.37 of the
-// distance moved on a perfectly conducting prolate spheroid from levels
-// 64...112 (docs/conductivity.md), so it takes RISING_ORDER_MARGIN. A crack's
-// smoothed estimate takes EXTRAPOLATION_MARGIN.
+// coefficient mean does: the extrapolation overshoots the closed form by
+// 0.32 to 0.38 of the distance it moved from the finest level (R33 of an
+// insulating oblate and R11, R33 of a perfectly conducting prolate spheroid,
+// levels 64...112; docs/conductivity.md), so it takes RISING_ORDER_MARGIN.
+// A crack's smoothed estimate takes EXTRAPOLATION_MARGIN.
 double extrapolation_margin(ConductivityMean mean);
 
 struct ConductivityStudyObserver {
