@@ -264,9 +264,17 @@ int run_conduction_pores(ReadOptions read, std::FILE* out, std::FILE* err, Distr
   if (distributor) distributor->release_workers();  // this mode solves in rank 0 alone
   const PoresOptions& o = read.options;
   const Population population = analyse_image(std::move(read.mask), o);
-  std::fprintf(out, " image: %s, %d x %d x %d voxels: %zu pores kept of %u found; conductivity k0 = %s, pores k1 = %s\n",
+  std::string grid = o.M > 0 ? "M = " + std::to_string(o.M) : cli::format_number(o.nodes_per_voxel) + " grid intervals per voxel";
+  if (!o.ladder.empty()) {
+    grid = "ladder M =";
+    for (std::int32_t M : o.ladder) grid += " " + std::to_string(M);
+    grid += " (extrapolated)";
+  }
+  std::fprintf(out,
+               " image: %s, %d x %d x %d voxels: %zu pores kept of %u found; conductivity k0 = %s, pores k1 = %s; "
+               "grid: %s per pore\n",
                o.image_file.c_str(), population.nx, population.ny, population.nz, population.selection.kept.size(),
-               population.labels.count, cli::format_number(o.k0).c_str(), cli::format_number(o.k1).c_str());
+               population.labels.count, cli::format_number(o.k0).c_str(), cli::format_number(o.k1).c_str(), grid.c_str());
   if (population.selection.kept.empty()) {
     std::fprintf(err, "contribution_pores: no pore is left to solve (%u found; see --min-voxels, --keep-border)\n",
                  population.labels.count);

@@ -160,7 +160,8 @@ TEST_F(ConductionPores, RefusesWhatDoesNotApplyAndWritesNothing) {
   for (const auto& [extra, message] :
        std::vector<std::pair<std::vector<std::string>, std::string>>{{{"--resume"}, "--resume does not apply"},
                                                                      {{"--k1", "3"}, "must be at least 0 and below --k0"},
-                                                                     {{"--E1", "0.1"}, "--E1 does not apply"}}) {
+                                                                     {{"--E1", "0.1"}, "--E1 does not apply"},
+                                                                     {{"--M", "16", "--ladder", "8,12,16"}, "give either --ladder"}}) {
     std::vector<std::string> args{image.string(), "--threshold", "100", "--physics", "conductivity", "-o", out.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     const Captured c = run(args);
