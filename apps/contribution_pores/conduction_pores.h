@@ -1,12 +1,15 @@
 #pragma once
 // contribution_pores --physics conductivity: every kept pore solved for its
-// resistivity contribution tensor R (per unit pore volume) on one grid, and
-// the effective conductivity of the image's matrix by the non-interaction
+// resistivity contribution tensor R (per unit pore volume) on the elastic
+// run's ladder of grids (or one grid: --M, --nodes-per-voxel), and the
+// effective conductivity of the image's matrix by the non-interaction
 // approximation (both forms), Mori-Tanaka and Maxwell.
 //
-// Files: pores.csv and pores.json (R and K of every pore, R_error null: one
-// grid per pore gives no error bar), effective.json. Runs in this process
-// only: no journal, no MPI; a stopped run writes nothing.
+// Files: pores.csv and pores.json (R and K of every pore, on a ladder the
+// extrapolated limits with R_error and K_error; null on one grid),
+// effective.json (each scheme's conductivity, on a ladder with the half-width
+// the pores' bars allow). Runs in this process only: no journal, no MPI; a
+// stopped run writes nothing.
 #include "cli/command_line.h"
 #include "contribution_pores/options.h"
 #include "contribution_pores/schedule.h"

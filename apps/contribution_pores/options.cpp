@@ -118,16 +118,17 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     throw UsageError("--physics takes 'elasticity' (the default) or 'conductivity', got '" + physics + "'");
   p.conduction = physics == "conductivity";
   if (p.conduction && p.vtk) throw UsageError("--vtk writes the pores' elastic values; it does not apply with --physics conductivity");
+  // Both physics solve each pore on the ladder unless one grid is asked for.
+  const bool single_grid = o.has("--M") || o.has("--nodes-per-voxel");
+  if (single_grid && o.has("--ladder")) throw UsageError("give either --ladder or a single grid (--M, --nodes-per-voxel), not both");
+  if (!single_grid) {
+    p.M = 0;
+    p.ladder = o.has("--ladder") ? read_ladder(*o.text("--ladder"))
+                                 : std::vector<std::int32_t>(std::begin(DEFAULT_LADDER), std::end(DEFAULT_LADDER));
+  }
   if (p.conduction) {
     read_conduction_options(o, p);
   } else {
-    const bool single_grid = o.has("--M") || o.has("--nodes-per-voxel");
-    if (single_grid && o.has("--ladder")) throw UsageError("give either --ladder or a single grid (--M, --nodes-per-voxel), not both");
-    if (!single_grid) {
-      p.M = 0;
-      p.ladder = o.has("--ladder") ? read_ladder(*o.text("--ladder"))
-                                   : std::vector<std::int32_t>(std::begin(DEFAULT_LADDER), std::end(DEFAULT_LADDER));
-    }
     p.materials = cli::read_materials(o, true);
     // On the ladder an empty pore is an exact void; on one grid the stand-in
     // keeps flat pores' normal compliance (docs/pores.md).
@@ -207,7 +208,8 @@ Grid and materials:
                         (default on one grid) or corrected
   --tol T               BiCGSTAB tolerance (default 1e-6)
   --physics conductivity   instead of H and N: each pore's resistivity contribution
-                        tensor R and the effective conductivity (docs/conductivity.md);
+                        tensor R and the effective conductivity (docs/conductivity.md),
+                        on the same ladder (R_error, *_error) or one grid (--M);
                         --k0 K (matrix, default 1), --k1 K (the pore's, default 0:
                         insulating); no journal (--resume) and no MPI in this mode
 

@@ -90,6 +90,8 @@ SchemeResult from_compliance(const contribution::Tensor6& S, const contribution:
   return s;
 }
 
+}  // namespace
+
 json grid_of(const PoresOptions& o) {
   json grid;
   if (!o.ladder.empty()) grid["ladder"] = o.ladder;
@@ -98,8 +100,6 @@ json grid_of(const PoresOptions& o) {
   grid["fill"] = o.placement.fill;
   return grid;
 }
-
-}  // namespace
 
 std::string layout_json(const json& value) {
   std::string out;

@@ -22,6 +22,10 @@ namespace csolver::pores {
 // tensor reads as six rows.
 std::string layout_json(const nlohmann::ordered_json& value);
 
+// The grids every pore is solved on: {"ladder": [...]}, {"M": M} or
+// {"nodes_per_voxel": D}, with "fill".
+nlohmann::ordered_json grid_of(const PoresOptions& options);
+
 struct SchemeResult {
   contribution::Tensor6 compliance{};
   contribution::Tensor6 stiffness{};

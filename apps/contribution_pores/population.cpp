@@ -79,6 +79,23 @@ PoreTask build_task(const Population& population, const PoresOptions& options, s
   return task;
 }
 
+std::vector<std::int32_t> task_levels(const PoreTask& task) {
+  return task.levels.empty() ? std::vector<std::int32_t>{task.M} : task.levels;
+}
+
+std::vector<std::int32_t> level_flags(const PoreTask& task, std::size_t level) {
+  const std::vector<std::int32_t> levels = task_levels(task);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i <= level && i < levels.size(); ++i) {
+    const std::size_t n = static_cast<std::size_t>(levels[i] + 1) * (levels[i] + 1) * (levels[i] + 1);
+    if (at + n > task.flags.size()) throw std::runtime_error("the task's grids are incomplete");
+    if (i == level)
+      return {task.flags.begin() + static_cast<std::ptrdiff_t>(at), task.flags.begin() + static_cast<std::ptrdiff_t>(at + n)};
+    at += n;
+  }
+  throw std::runtime_error("the task has no level " + std::to_string(level));
+}
+
 PoreResult failed_result(const PoreTask& task) {
   PoreResult r;
   r.index = task.index;
@@ -95,7 +112,7 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
   r.label = task.label;
   r.M = task.M;
   if (!task.failure.empty()) return failed_result(task);
-  const std::vector<std::int32_t> levels = task.levels.empty() ? std::vector<std::int32_t>{task.M} : task.levels;
+  const std::vector<std::int32_t> levels = task_levels(task);
   r.levels = task.levels.size() > 1 ? task.levels : std::vector<std::int32_t>{};
 
   contribution::SolveOptions solve;
@@ -109,20 +126,16 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
   try {
     std::vector<double> h;
     std::vector<contribution::Tensor6> H, N;
-    std::size_t at = 0;
     double margin = contribution::EXTRAPOLATION_MARGIN;
     r.conv_flag = 1;
     r.symmetry_flag = 1;
-    for (std::int32_t M : levels) {
-      const std::size_t n = static_cast<std::size_t>(M + 1) * (M + 1) * (M + 1);
-      if (at + n > task.flags.size()) throw std::runtime_error("the task's grids are incomplete");
+    for (std::size_t level = 0; level < levels.size(); ++level) {
+      const std::int32_t M = levels[level];
       contribution::InhomogeneityProblem problem;
       problem.matrix = {settings.materials.E0, settings.materials.n0};
       problem.inhomogeneity = {settings.materials.E1, settings.materials.n1};
       problem.nodes_per_axis = M + 1;
-      problem.flags.assign(task.flags.begin() + static_cast<std::ptrdiff_t>(at),
-                           task.flags.begin() + static_cast<std::ptrdiff_t>(at + n));
-      at += n;
+      problem.flags = level_flags(task, level);
       problem.tol = settings.materials.tol;
       problem.formulation_rule = settings.contrast.formulation_rule;
       problem.mean_field_estimate = settings.contrast.mean_field_estimate;
@@ -141,16 +154,10 @@ PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const
       r.conv_flag = std::min(r.conv_flag, result.conv_flag);
       r.symmetry_flag = std::min(r.symmetry_flag, result.symmetry_flag);
     }
-    if (levels.size() >= 3) {
-      const contribution::TensorExtrapolation eH = contribution::extrapolate_tensors(h, H, margin);
-      const contribution::TensorExtrapolation eN = contribution::extrapolate_tensors(h, N, margin);
-      r.H = eH.value;
-      r.H_error = eH.error;
-      r.N = eN.value;
-    } else {
-      r.H = H.back();
-      r.N = N.back();
-    }
+    const LadderValue<contribution::Tensor6> eH = ladder_value(h, H, margin);
+    r.H = eH.value;
+    r.H_error = eH.error;
+    r.N = ladder_value(h, N, margin).value;
     r.status = PoreStatus::solved;
   } catch (const contribution::Cancelled&) {
     r.status = PoreStatus::cancelled;

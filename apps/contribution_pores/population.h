@@ -3,6 +3,7 @@
 // own grid and solved through the library. Rank 0 (or a serial run) holds the
 // population and builds tasks; whoever solves needs only the task.
 #include "contribution_pores/options.h"
+#include "contribution/study.h"
 #include "contribution_pores/pore_result.h"
 #include "images/pore_labels.h"
 #include "images/pore_properties.h"
@@ -48,12 +49,31 @@ struct PoreTask {
 // The pore's grids: the ladder, --M, or the density --nodes-per-voxel (at least SMALLEST_M).
 PoreTask build_task(const Population& population, const PoresOptions& options, std::size_t index);
 
+// The grids a task is solved on (levels, or {M}) and each one's (M_i + 1)^3
+// flags; throws std::runtime_error when the task's flags fall short.
+std::vector<std::int32_t> task_levels(const PoreTask& task);
+std::vector<std::int32_t> level_flags(const PoreTask& task, std::size_t level);
+
 // Solves one task through the library: each level, then (three levels or
 // more) every entry of H and N extrapolated to h = 0 with the refinement
 // study's rule and its margin for the mean-field estimate taken. `stop` is polled between iterations:
 // once it is set the solve ends with status cancelled. A pore that cannot be
 // solved (memory, an empty grid) gives status failed, not an exception.
 PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const volatile std::sig_atomic_t* stop);
+
+// A pore's tensor from its levels (h: their grid steps): on three levels or
+// more every entry extrapolated to h = 0 with the refinement study's rule
+// and `margin`, with its bar; on fewer the finest level's, without a bar.
+template <class Tensor>
+struct LadderValue {
+  Tensor value{}, error{};
+};
+template <class Tensor>
+LadderValue<Tensor> ladder_value(const std::vector<double>& h, const std::vector<Tensor>& levels, double margin) {
+  if (levels.size() < 3) return {levels.back(), Tensor{}};
+  const auto extrapolated = contribution::extrapolate_tensors(h, levels, margin);
+  return {extrapolated.value, extrapolated.error};
+}
 
 // A failed result for a task whose grid could not be made.
 PoreResult failed_result(const PoreTask& task);

@@ -1,7 +1,6 @@
 #include "contribution_study/conduction_files.h"
 
 #include "contribution_study/study_files.h"
-#include "drawing/plot.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,12 +16,6 @@ using json = nlohmann::ordered_json;
 using contribution::ConductivityStudy;
 using contribution::ConductivityStudyLevel;
 
-json rows(const contribution::Tensor3& m) {
-  json out = json::array();
-  for (const auto& row : m) out.push_back(json(row));
-  return out;
-}
-
 // JSON has no infinity: a perfect conductor's k1 is the string "inf".
 json conductivity_value(double k) { return std::isinf(k) ? json("inf") : json(k); }
 
@@ -34,9 +27,7 @@ std::vector<Entry> main_entries(const ConductivityStudy& study) {
   for (const auto& [r, c] : order) {
     const bool nonzero = std::any_of(study.levels.begin(), study.levels.end(),
                                      [&](const ConductivityStudyLevel& level) { return level.R[r][c] != 0; });
-    char name[8];
-    std::snprintf(name, sizeof name, "R%zu%zu", r + 1, c + 1);
-    if (nonzero) entries.push_back({r, c, name});
+    if (nonzero) entries.push_back({r, c, entry_name('R', r, c)});
   }
   return entries;
 }
@@ -45,15 +36,6 @@ std::string describe_method(const ConductivityStudy& study) {
   if (study.crack) return "Insulating planar crack (normal z), potential-jump unknown, smoothed estimate";
   return std::string("Inhomogeneity, ") + contribution::describe(study.formulation) + " formulation, " +
          (study.mean == contribution::ConductivityMean::nodal ? "nodal" : "smoothed") + " mean";
-}
-
-contribution::Extrapolation entry_extrapolation(const ConductivityStudy& study, const Entry& e) {
-  std::vector<double> h, values;
-  for (const ConductivityStudyLevel& level : study.levels) {
-    h.push_back(level.h);
-    values.push_back(level.R[e.row][e.column]);
-  }
-  return contribution::extrapolate(h, values);
 }
 
 }  // namespace
@@ -67,30 +49,10 @@ std::string conduction_json(const ConductionDescription& d, const ConductivitySt
   out["mean"] = study.mean == contribution::ConductivityMean::nodal ? "nodal" : "smoothed";
   out["materials"] = study.crack ? json{{"k0", d.k0}} : json{{"k0", d.k0}, {"k1", conductivity_value(d.k1)}};
   out["tol"] = d.tol;
+  out["distance_margin"] = study.distance_margin;
   out["complete"] = complete;
-  json levels = json::array();
-  for (const ConductivityStudyLevel& level : study.levels) {
-    json iterations = json::array();
-    for (const contribution::LoadCaseStatus& s : level.load_cases) iterations.push_back(s.iterations);
-    levels.push_back({{"M", level.M},
-                      {"h", level.h},
-                      {"iterations", iterations},
-                      {"conv_flag", level.conv_flag},
-                      {"elapsed_seconds", level.elapsed_seconds},
-                      {"R_tensor", rows(level.R)},
-                      {"K_tensor", rows(level.K)}});
-  }
-  out["levels"] = levels;
-  if (study.extrapolated) {
-    out["extrapolated"] = {{"order", study.R.dominant_order},
-                           {"R_tensor", rows(study.R.value)},
-                           {"R_error", rows(study.R.error)},
-                           {"R_order", rows(study.R.order)},
-                           {"K_tensor", rows(study.K.value)},
-                           {"K_error", rows(study.K.error)}};
-  } else {
-    out["extrapolated"] = nullptr;
-  }
+  out["levels"] = levels_json(study, "R", &ConductivityStudyLevel::R, "K", &ConductivityStudyLevel::K);
+  out["extrapolated"] = study.extrapolated ? extrapolated_json("R", study.R, "K", study.K) : json(nullptr);
   if (d.cross_property) {
     const CrossProperty& x = *d.cross_property;
     json ratios = json::array();
@@ -112,40 +74,9 @@ std::string conduction_json(const ConductionDescription& d, const ConductivitySt
 std::string conduction_text(const ConductionDescription& d, const ConductivityStudy& study) {
   const std::vector<Entry> entries = main_entries(study);
   std::string out = "Grid-refinement study (conductivity): " + d.text + "\n" + describe_method(study) + "\n\n";
-  out += "     M          h";
-  for (const Entry& e : entries) out += std::string(12 - std::min<std::size_t>(12, e.name.size()), ' ') + e.name;
-  out += "  conv  iterations (load cases)  seconds\n";
-  for (const ConductivityStudyLevel& level : study.levels) {
-    char head[32];
-    std::snprintf(head, sizeof head, "%6d %10.6f", level.M, level.h);
-    out += head;
-    for (const Entry& e : entries) {
-      char cell[32];
-      std::snprintf(cell, sizeof cell, "%12.6f", level.R[e.row][e.column]);
-      out += cell;
-    }
-    std::string iterations;
-    for (const contribution::LoadCaseStatus& s : level.load_cases) {
-      iterations += ' ';
-      iterations += std::to_string(s.iterations);
-    }
-    char tail[96];
-    std::snprintf(tail, sizeof tail, "%6d  %-24s %8.2f\n", level.conv_flag, iterations.c_str(), level.elapsed_seconds);
-    out += tail;
-  }
-  if (!study.extrapolated) return out + "\n(three levels or more are needed for an extrapolation)\n";
-  out += "\nExtrapolated to h = 0 (the converged value lies within the error bar):\n";
-  for (const Entry& e : entries) {
-    const double value = study.R.value[e.row][e.column], error = study.R.error[e.row][e.column];
-    const double order = study.R.order[e.row][e.column], finest = study.levels.back().R[e.row][e.column];
-    char order_text[16] = "-";
-    if (!std::isnan(order)) std::snprintf(order_text, sizeof order_text, "%.2f", order);
-    char line[200];
-    std::snprintf(line, sizeof line, "  %-5s %12.6g +- %-10.4g (%5.2f %%)  order %-5s  finest level %12.6g (%+.2f %%)\n",
-                  e.name.c_str(), value, error, value != 0 ? 100 * error / std::abs(value) : 0.0, order_text, finest,
-                  value != 0 ? 100 * (finest - value) / std::abs(value) : 0.0);
-    out += line;
-  }
+  const RefinementTable table = refinement_table(study, &ConductivityStudyLevel::R, study.R, entries);
+  out += table_text(table);
+  if (!table.extrapolated) return out;
   out += "R = -K / k0^2; every entry of R and K with its error bar is in study.json.\n";
   if (d.cross_property) {
     const CrossProperty& x = *d.cross_property;
@@ -160,39 +91,8 @@ std::string conduction_text(const ConductionDescription& d, const ConductivitySt
 }
 
 std::string conduction_png(const ConductionDescription& d, const ConductivityStudy& study) {
-  const std::vector<Entry> entries = main_entries(study);
-  drawing::PlotFigure figure;
-  figure.title = "Grid refinement (conductivity): " + d.text;
-  figure.columns = entries.size() <= 3 ? static_cast<std::int32_t>(entries.size()) : 3;
-  const double h_max = study.levels.front().h;
-  for (const Entry& e : entries) {
-    drawing::PlotPanel panel;
-    panel.title = e.name;
-    panel.x_label = "h = 2/M";
-    panel.y_label = e.name;
-    drawing::Series levels;
-    levels.legend = "levels";
-    for (const ConductivityStudyLevel& level : study.levels) levels.points.push_back({level.h, level.R[e.row][e.column]});
-    const contribution::Extrapolation x = entry_extrapolation(study, e);
-    if (const contribution::ModelFit* model = drawn_model(x)) {
-      drawing::Series curve;
-      curve.style = drawing::Series::Style::line;
-      curve.colour = {40, 90, 200};
-      curve.legend = "fit";
-      panel.title += ": " + std::string(contribution::describe(model->model));
-      constexpr int SAMPLES = 60;
-      for (int i = 0; i <= SAMPLES; ++i) {
-        const double h = h_max * i / SAMPLES;
-        curve.points.push_back({h, contribution::evaluate(*model, h)});
-      }
-      panel.series.push_back(curve);
-    }
-    panel.series.push_back(levels);
-    panel.error_bars.push_back({0.0, study.R.value[e.row][e.column], study.R.error[e.row][e.column], {200, 40, 40}, "h -> 0"});
-    figure.panels.push_back(panel);
-  }
-  const std::int32_t rows = static_cast<std::int32_t>((entries.size() + 2) / 3);
-  return drawing::plot_png(figure, 1200, 80 + 360 * rows);
+  return table_png("Grid refinement (conductivity): " + d.text,
+                   refinement_table(study, &ConductivityStudyLevel::R, study.R, main_entries(study)));
 }
 
 }  // namespace csolver::study_tool

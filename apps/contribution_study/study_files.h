@@ -3,6 +3,7 @@
 // extrapolation, at full precision), study.txt (the table the console shows)
 // and study.png (the main entries against h with their fits).
 #include "contribution/study.h"
+#include "contribution_study/refinement_table.h"
 
 #include <nlohmann/json.hpp>
 
@@ -20,12 +21,6 @@ struct StudyDescription {
   std::uint64_t seed = 1;  // of the shifts' offsets (Study::shifts > 1)
 };
 
-// An entry of H worth a column and a panel: (row, column), 0-based.
-struct Entry {
-  std::size_t row = 0, column = 0;
-  std::string name;  // "H11", "H44", ...
-};
-
 // The diagonal and the normal couplings of H (the crack's three openings),
 // leaving out entries that are zero at every level.
 std::vector<Entry> main_entries(const contribution::Study& study);
@@ -35,10 +30,6 @@ std::string shear_pairs(contribution::ShearOrder order);
 
 // Two-space indentation, a matrix row or a level's iterations on one line.
 std::string format_json(const nlohmann::ordered_json& value);
-
-// The plausible model whose limit lies nearest the extrapolated value: the
-// curve a reader sees the levels follow; null when none is plausible.
-const contribution::ModelFit* drawn_model(const contribution::Extrapolation& e);
 
 // `complete`: false when the study was stopped before its last level.
 std::string study_json(const StudyDescription& description, const contribution::Study& study, bool complete);

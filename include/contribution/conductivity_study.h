@@ -26,8 +26,19 @@ struct ConductivityStudy {
   ConductivityMean mean = ConductivityMean::nodal;
   std::vector<ConductivityStudyLevel> levels;  // M increasing
   bool extrapolated = false;                   // three levels or more
+  double distance_margin = EXTRAPOLATION_MARGIN;  // the floor the extrapolation took
   Tensor3Extrapolation R, K;
 };
+
+// The extrapolation's floor (contribution/study.h, step 5) for sequences of
+// this estimate. The nodal mean of an inhomogeneity approaches its limit
+// with an order that keeps rising under refinement, as the elastic
+// coefficient mean does: the extrapolation overshoots the closed form by
+// 0.32 to 0.38 of the distance it moved from the finest level (R33 of an
+// insulating oblate and R11, R33 of a perfectly conducting prolate spheroid,
+// levels 64...112; docs/conductivity.md), so it takes RISING_ORDER_MARGIN.
+// A crack's smoothed estimate takes EXTRAPOLATION_MARGIN.
+double extrapolation_margin(ConductivityMean mean);
 
 struct ConductivityStudyObserver {
   std::function<void(std::int32_t M)> level_started;

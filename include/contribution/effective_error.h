@@ -40,4 +40,27 @@ IsotropicRange isotropic_moduli_range(const Tensor6& S, const Tensor6& S_error);
 // either end (infinity for an unbounded end).
 double covering_error(double value, const ModulusRange& range);
 
+// ------------------------------------------------ conduction (scalar) --
+//
+// Each conduction scheme depends on a phase's R only through its isotropic
+// part tr(R)/3, whose bar is tr(R_error)/3 (the diagonal's half-widths
+// add). Every scheme falls as any phase's isotropic part grows (more
+// resistance), so the range of k is the scheme at all parts raised by their
+// bars and at all lowered; Mori-Tanaka does so only where the phases share
+// one concentration factor, one k1 (pores and cracks count as k1 = 0).
+
+enum class ConductionScheme { nia, nia_resistivity, mori_tanaka, maxwell };
+
+// The scheme itself (contribution/effective.h).
+double conductivity(ConductionScheme scheme, double k0, const std::vector<ConductionPhase>& phases);
+
+// The effective conductivity at the two ends the bars allow; an end past a
+// pole of the scheme (a non-positive effective resistivity, Maxwell's sphere
+// conducting perfectly, a vanishing Mori-Tanaka field) is infinite:
+// unbounded. Throws std::invalid_argument for a count that differs, a
+// negative or non-finite entry, Mori-Tanaka over phases of different k1, or
+// what the scheme itself refuses at the phases' own R.
+ModulusRange conductivity_range(ConductionScheme scheme, double k0, const std::vector<ConductionPhase>& phases,
+                                const std::vector<Tensor3>& R_errors);
+
 }  // namespace contribution::effective

@@ -51,7 +51,7 @@ __all__ = [
     "nia_compliance", "nia_stiffness", "mori_tanaka_compliance", "mori_tanaka_stiffness",
     "compliance_phase", "stiffness_phase", "compliance_error", "isotropic_moduli_range",
     "ConductionPhase", "nia_conductivity", "nia_resistivity", "mori_tanaka_conductivity", "maxwell_conductivity",
-    "conduction_phase", "crack_cross_property_ratio",
+    "conductivity_range", "conduction_phase", "crack_cross_property_ratio",
 ]
 
 
@@ -392,6 +392,21 @@ def mori_tanaka_conductivity(k0: float, phases) -> float:
 def maxwell_conductivity(k0: float, phases) -> float:
     """Maxwell's scheme with a spherical effective region: k = k0 + 1 / (1 / (sum w_i K_i) - 1 / (3 k0))."""
     return _c.maxwell_conductivity(float(k0), _conduction_tuples(phases))
+
+
+def conductivity_range(k0: float, phases, R_errors, scheme: str = "mori_tanaka") -> tuple:
+    """(low, high): the effective conductivity of `scheme` at the ends that the phases' R bars allow.
+
+    scheme: "nia", "nia_resistivity", "mori_tanaka" or "maxwell". R_errors:
+    one 3x3 array of half-widths >= 0 per phase (a study's R_error). Each
+    scheme depends on a phase through tr(R)/3, whose bar is tr(R_error)/3, and
+    falls as it grows; Mori-Tanaka needs phases of one k1. An end past a pole
+    of the scheme is unbounded (-inf or inf).
+    """
+    if len(R_errors) != len(phases):
+        raise ValueError(f"found {len(R_errors)} error tensors for {len(phases)} phases")
+    return _c.conductivity_range(scheme, float(k0), _conduction_tuples(phases),
+                                 [np.asarray(e, dtype=float) for e in R_errors])
 
 
 def conduction_phase(result, weight: float, kind: Optional[str] = None) -> ConductionPhase:

@@ -3,6 +3,7 @@
 #include "bindings.h"
 
 #include "contribution/effective.h"
+#include "contribution/effective_error.h"
 
 #include <pybind11/stl.h>
 
@@ -67,6 +68,16 @@ std::vector<Phase> phases_from(const py::list& phases, const char* tensor_name, 
   return out;
 }
 
+contribution::Tensor3 tensor3_from(const py::handle& object, const std::string& what) {
+  const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(object);
+  if (!a || a.ndim() != 2 || a.shape(0) != 3 || a.shape(1) != 3) throw py::value_error(what + " must be a 3x3 array");
+  const auto v = a.unchecked<2>();
+  contribution::Tensor3 t{};
+  for (py::ssize_t r = 0; r < 3; ++r)
+    for (py::ssize_t c = 0; c < 3; ++c) t[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = v(r, c);
+  return t;
+}
+
 // A conduction phase as (kind, weight, R 3x3, k1).
 std::vector<fx::ConductionPhase> conduction_phases_from(const py::list& phases) {
   std::vector<fx::ConductionPhase> out;
@@ -78,11 +89,7 @@ std::vector<fx::ConductionPhase> conduction_phases_from(const py::list& phases) 
     fx::ConductionPhase p;
     p.kind = kind_from(fields[0].cast<std::string>());
     p.weight = fields[1].cast<double>();
-    const auto a = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(fields[2]);
-    if (!a || a.ndim() != 2 || a.shape(0) != 3 || a.shape(1) != 3) throw py::value_error(where + "R must be a 3x3 array");
-    const auto v = a.unchecked<2>();
-    for (py::ssize_t r = 0; r < 3; ++r)
-      for (py::ssize_t c = 0; c < 3; ++c) p.R[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = v(r, c);
+    p.R = tensor3_from(fields[2], where + "R");
     p.k1 = fields[3].cast<double>();
     out.push_back(p);
   }
@@ -98,6 +105,22 @@ void bind_effective(py::module_& m) {
         [](double k0, const py::list& p) { return fx::mori_tanaka_conductivity(k0, conduction_phases_from(p)); });
   m.def("maxwell_conductivity",
         [](double k0, const py::list& p) { return fx::maxwell_conductivity(k0, conduction_phases_from(p)); });
+  m.def("conductivity_range", [](const std::string& scheme, double k0, const py::list& p, const py::list& errors) {
+    static const std::pair<const char*, fx::ConductionScheme> schemes[] = {
+        {"nia", fx::ConductionScheme::nia},
+        {"nia_resistivity", fx::ConductionScheme::nia_resistivity},
+        {"mori_tanaka", fx::ConductionScheme::mori_tanaka},
+        {"maxwell", fx::ConductionScheme::maxwell}};
+    for (const auto& [name, value] : schemes) {
+      if (scheme != name) continue;
+      std::vector<contribution::Tensor3> R_errors;
+      for (std::size_t i = 0; i < errors.size(); ++i)
+        R_errors.push_back(tensor3_from(errors[i], "R_errors[" + std::to_string(i) + "]"));
+      const fx::ModulusRange range = fx::conductivity_range(value, k0, conduction_phases_from(p), R_errors);
+      return py::make_tuple(range.low, range.high);
+    }
+    throw py::value_error("scheme must be 'nia', 'nia_resistivity', 'mori_tanaka' or 'maxwell', found '" + scheme + "'");
+  });
   m.def("formulation_of", [](const MaterialPair& matrix, const MaterialPair& inhomogeneity) {
     return fx::formulation_of(material(matrix), material(inhomogeneity)) == fx::Origin::stiffness_formulation
                ? "stiffness"

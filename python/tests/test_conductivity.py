@@ -101,3 +101,30 @@ def test_effective_conductivity_of_solved_pores_and_the_crack_cross_property_rat
     conduction = cs.solve_conductivity(flags, k0=k0, measure_plans=False)
     ratio = cs.effective.crack_cross_property_ratio(elastic, conduction)
     assert ratio == pytest.approx(2 * (1 - n0 ** 2) * k0 / E0, rel=1e-5)
+
+
+def test_conductivity_ranges_carry_the_bars_of_R():
+    # Randomly oriented insulating penny cracks of density rho: R33 = 8a^3/(3 k0) with a bar e gives the
+    # non-interaction conductivity k0 (1 - rho k0 (R33 +- e)/3) and resistivity form 1/(1/k0 + rho (R33 +- e)/3).
+    k0, a, rho, e = 2.0, 0.5, 0.9, 0.03
+    R33 = 8 * a ** 3 / (3 * k0)
+    crack = cs.effective.ConductionPhase("crack", rho, np.diag([0.0, 0.0, R33]))
+    bar = np.diag([0.0, 0.0, e])
+    low, high = cs.effective.conductivity_range(k0, [crack], [bar], scheme="nia")
+    assert (low, high) == pytest.approx((k0 - k0 ** 2 * rho * (R33 + e) / 3, k0 - k0 ** 2 * rho * (R33 - e) / 3))
+    assert cs.effective.nia_conductivity(k0, [crack]) / k0 == pytest.approx(1 - 8 / 9 * rho * a ** 3)
+    low, high = cs.effective.conductivity_range(k0, [crack], [bar], scheme="nia_resistivity")
+    assert (low, high) == pytest.approx((1 / (1 / k0 + rho * (R33 + e) / 3), 1 / (1 / k0 + rho * (R33 - e) / 3)))
+    for scheme in ("mori_tanaka", "maxwell"):
+        low, high = cs.effective.conductivity_range(k0, [crack], [bar], scheme=scheme)
+        assert low < cs.effective.conductivity_range(k0, [crack], [0 * bar], scheme=scheme)[0] < high
+    # A bar past the resistivity form's pole (1/k reaching 0) leaves it unbounded.
+    assert math.isinf(cs.effective.conductivity_range(k0, [crack], [np.diag([0.0, 0.0, 40.0])],
+                                                      scheme="nia_resistivity")[1])
+    conductor = cs.effective.ConductionPhase("inhomogeneity", 0.1, -3 / k0 ** 2 * np.eye(3), math.inf)
+    with pytest.raises(ValueError, match="different k1"):
+        cs.effective.conductivity_range(k0, [crack, conductor], [bar, bar])
+    with pytest.raises(ValueError, match="error tensors"):
+        cs.effective.conductivity_range(k0, [crack], [])
+    with pytest.raises(ValueError, match="scheme must be"):
+        cs.effective.conductivity_range(k0, [crack], [bar], scheme="voigt")

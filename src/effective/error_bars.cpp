@@ -69,4 +69,45 @@ double covering_error(double value, const ModulusRange& range) {
   return std::max(std::abs(value - range.low), std::abs(range.high - value));
 }
 
+double conductivity(ConductionScheme scheme, double k0, const std::vector<ConductionPhase>& phases) {
+  switch (scheme) {
+    case ConductionScheme::nia: return nia_conductivity(k0, phases);
+    case ConductionScheme::nia_resistivity: return nia_resistivity(k0, phases);
+    case ConductionScheme::mori_tanaka: return mori_tanaka_conductivity(k0, phases);
+    case ConductionScheme::maxwell: return maxwell_conductivity(k0, phases);
+  }
+  throw std::invalid_argument("unknown conduction scheme");
+}
+
+ModulusRange conductivity_range(ConductionScheme scheme, double k0, const std::vector<ConductionPhase>& phases,
+                                const std::vector<Tensor3>& R_errors) {
+  if (R_errors.size() != phases.size())
+    throw std::invalid_argument("found " + std::to_string(R_errors.size()) + " error tensors for " +
+                                std::to_string(phases.size()) + " phases");
+  for (const Tensor3& e : R_errors)
+    for (const auto& row : e)
+      for (double v : row)
+        if (!(v >= 0) || !std::isfinite(v)) throw std::invalid_argument("each R error must hold finite half-widths >= 0");
+  auto k1_of = [](const ConductionPhase& p) { return p.kind == Kind::inhomogeneity ? p.k1 : 0.0; };
+  if (scheme == ConductionScheme::mori_tanaka)
+    for (const ConductionPhase& p : phases)
+      if (k1_of(p) != k1_of(phases.front()))
+        throw std::invalid_argument("conductivity_range: Mori-Tanaka over phases of different k1 is not monotone in each R");
+  const double k = conductivity(scheme, k0, phases);  // the scheme's own refusals hold
+  // Every phase's isotropic part moved by `sign` times its bar.
+  auto shifted = [&](double sign) {
+    std::vector<ConductionPhase> moved = phases;
+    for (std::size_t i = 0; i < moved.size(); ++i)
+      for (std::size_t d = 0; d < 3; ++d) moved[i].R[d][d] += sign * R_errors[i][d][d];
+    try {
+      return conductivity(scheme, k0, moved);
+    } catch (const std::invalid_argument&) {
+      return std::numeric_limits<double>::quiet_NaN();  // past a pole
+    }
+  };
+  // Past a pole the scheme refuses or turns back: that end is unbounded.
+  const double low = shifted(+1), high = shifted(-1);
+  return {low <= k ? low : -INF, high >= k ? high : INF};
+}
+
 }  // namespace contribution::effective

@@ -17,8 +17,8 @@ void extrapolate_levels(ConductivityStudy& study) {
     R.push_back(level.R);
     K.push_back(level.K);
   }
-  study.R = extrapolate_tensors(h, R);
-  study.K = extrapolate_tensors(h, K);
+  study.R = extrapolate_tensors(h, R, study.distance_margin);
+  study.K = extrapolate_tensors(h, K, study.distance_margin);
 }
 
 template <class Problem>
@@ -29,11 +29,16 @@ ConductivityStudy run(const std::function<Problem(std::int32_t M)>& at_level, co
     study.crack = r.crack;
     study.formulation = r.formulation;
     study.mean = r.mean;
+    study.distance_margin = extrapolation_margin(r.mean);
     return ConductivityStudyLevel{m, r.h, r.R, r.K, r.load_cases, r.conv_flag, r.seconds.total};
   });
 }
 
 }  // namespace
+
+double extrapolation_margin(ConductivityMean mean) {
+  return mean == ConductivityMean::nodal ? RISING_ORDER_MARGIN : EXTRAPOLATION_MARGIN;
+}
 
 ConductivityStudy run_conductivity_study(const std::function<ConductivityProblem(std::int32_t M)>& at_level,
                                          const std::vector<std::int32_t>& M, const SolveOptions& options,

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <stdexcept>
 
 namespace effective_testing {
@@ -95,6 +96,86 @@ TEST(EffectiveError, IsotropicRangesAreThoseOfTheBulkAndShearSums) {
   EXPECT_TRUE(std::isinf(open.K.high));
   EXPECT_TRUE(std::isinf(fx::covering_error(m.K, open.K)));
   EXPECT_GT(open.K.low, 0);
+}
+
+// Conduction: every scheme falls as any phase's resistivity grows, so R's
+// bars, drawn anywhere inside, never carry k outside the range; the
+// non-interaction form is linear, its half-width k0^2 sum w tr(R_error)/3.
+TEST(ConductionError, EveryRInsideTheBarsGivesAConductivityInsideTheRange) {
+  using fx::ConductionPhase;
+  using fx::ConductionScheme;
+  const double k0 = 1.7;
+  const contribution::Tensor3 oblate{{{0.8, 0.05, 0}, {0.05, 0.8, 0}, {0, 0, 1.9}}}, penny{{{0, 0, 0}, {0, 0, 0}, {0, 0, 0.2}}};
+  const contribution::Tensor3 bar{{{0.04, 0.01, 0.01}, {0.01, 0.03, 0.01}, {0.01, 0.01, 0.09}}};
+  const contribution::Tensor3 penny_bar{{{0, 0, 0}, {0, 0, 0}, {0, 0, 0.02}}};
+  const std::vector<ConductionPhase> insulating = {
+      {Kind::pore, 0.08, oblate, 0}, {Kind::pore, 0.05, contribution::Tensor3{{{0.9, 0, 0}, {0, 0.9, 0}, {0, 0, 0.9}}}, 0},
+      {Kind::crack, 0.3, penny, 0}};
+  const std::vector<contribution::Tensor3> insulating_bars = {bar, bar, penny_bar};
+  // Perfect conductors beside pores: monotone under every scheme but
+  // Mori-Tanaka, whose concentrations then differ.
+  const contribution::Tensor3 conductor{{{-3 / k0 / k0, 0, 0}, {0, -3 / k0 / k0, 0}, {0, 0, -3 / k0 / k0}}};
+  const std::vector<ConductionPhase> mixed = {{Kind::pore, 0.08, oblate, 0}, {Kind::inhomogeneity, 0.1, conductor, INFINITY}};
+  const struct {
+    ConductionScheme scheme;
+    const std::vector<ConductionPhase>* phases;
+    const std::vector<contribution::Tensor3>* bars;
+  } cases[] = {{ConductionScheme::nia, &insulating, &insulating_bars},
+               {ConductionScheme::nia_resistivity, &insulating, &insulating_bars},
+               {ConductionScheme::mori_tanaka, &insulating, &insulating_bars},
+               {ConductionScheme::maxwell, &insulating, &insulating_bars},
+               {ConductionScheme::nia, &mixed, &insulating_bars},
+               {ConductionScheme::nia_resistivity, &mixed, &insulating_bars},
+               {ConductionScheme::maxwell, &mixed, &insulating_bars}};
+  std::mt19937 random(19);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  for (const auto& c : cases) {
+    const std::vector<contribution::Tensor3> bars(c.bars->begin(), c.bars->begin() + static_cast<std::ptrdiff_t>(c.phases->size()));
+    const fx::ModulusRange range = fx::conductivity_range(c.scheme, k0, *c.phases, bars);
+    const double k = fx::conductivity(c.scheme, k0, *c.phases);
+    ASSERT_LT(range.low, k) << static_cast<int>(c.scheme);
+    ASSERT_GT(range.high, k) << static_cast<int>(c.scheme);
+    for (int draw = 0; draw < 200; ++draw) {
+      std::vector<ConductionPhase> inside = *c.phases;
+      for (std::size_t i = 0; i < inside.size(); ++i)
+        for (std::size_t r = 0; r < 3; ++r)
+          for (std::size_t col = 0; col < 3; ++col) inside[i].R[r][col] += unit(random) * bars[i][r][col];
+      const double drawn = fx::conductivity(c.scheme, k0, inside);
+      EXPECT_GE(drawn, range.low - 1e-14) << static_cast<int>(c.scheme) << " draw " << draw;
+      EXPECT_LE(drawn, range.high + 1e-14) << static_cast<int>(c.scheme) << " draw " << draw;
+    }
+  }
+  double linear = 0;
+  for (std::size_t i = 0; i < insulating.size(); ++i)
+    linear += insulating[i].weight * (insulating_bars[i][0][0] + insulating_bars[i][1][1] + insulating_bars[i][2][2]) / 3;
+  const double k = fx::nia_conductivity(k0, insulating);
+  EXPECT_NEAR(fx::covering_error(k, fx::conductivity_range(ConductionScheme::nia, k0, insulating, insulating_bars)),
+              k0 * k0 * linear, 1e-14);
+}
+
+TEST(ConductionError, BarsPastASchemesPoleLeaveItUnboundedAndBadInputIsRefused) {
+  using fx::ConductionScheme;
+  // One insulating family, isotropic part 1, bar 8: at the low end the
+  // resistivity form's 1/k, Maxwell's 3 k0 - sum w K and Mori-Tanaka's mean
+  // field pass zero; the non-interaction form is linear and stays bounded.
+  const contribution::Tensor3 R{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}}, wide{{{8, 0, 0}, {0, 8, 0}, {0, 0, 8}}};
+  const std::vector<fx::ConductionPhase> pores = {{Kind::pore, 0.5, R, 0}};
+  for (const auto& [scheme, bounded] : std::vector<std::pair<ConductionScheme, bool>>{
+           {ConductionScheme::nia, true},
+           {ConductionScheme::nia_resistivity, false},
+           {ConductionScheme::mori_tanaka, false},
+           {ConductionScheme::maxwell, false}}) {
+    const fx::ModulusRange range = fx::conductivity_range(scheme, 1, pores, {wide});
+    EXPECT_EQ(std::isinf(range.high), !bounded) << static_cast<int>(scheme);
+    EXPECT_TRUE(std::isfinite(range.low)) << static_cast<int>(scheme);
+  }
+  const std::vector<fx::ConductionPhase> two_k1 = {{Kind::pore, 0.1, R, 0}, {Kind::inhomogeneity, 0.1, R, 0.5}};
+  EXPECT_THROW(fx::conductivity_range(ConductionScheme::mori_tanaka, 1, two_k1, {R, R}), std::invalid_argument);
+  EXPECT_NO_THROW(fx::conductivity_range(ConductionScheme::nia, 1, two_k1, {R, R}));
+  EXPECT_THROW(fx::conductivity_range(ConductionScheme::nia, 1, pores, {}), std::invalid_argument);
+  contribution::Tensor3 negative = R;
+  negative[1][1] = -0.1;
+  EXPECT_THROW(fx::conductivity_range(ConductionScheme::nia, 1, pores, {negative}), std::invalid_argument);
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ TEST(ConductionStudy, SphereStudyWritesRAndKWithErrorBarsNearTheClosedForm) {
   EXPECT_EQ(j["physics"], "conductivity");
   EXPECT_EQ(j["formulation"], "flux");
   EXPECT_EQ(j["materials"]["k1"], "inf");
+  EXPECT_EQ(j["distance_margin"], 0.75);  // the nodal mean's rising order
   ASSERT_EQ(j["levels"].size(), 4u);
   for (const char* key : {"R_tensor", "K_tensor"}) EXPECT_EQ(j["levels"][0][key].size(), 3u);
   const json& x = j["extrapolated"];
@@ -94,6 +95,7 @@ TEST(ConductionStudy, PennyCrackStudyExtrapolatesR33) {
   const json j = read_json(dir.path() / "study.json");
   EXPECT_EQ(j["problem"], "crack");
   EXPECT_EQ(j["mean"], "smoothed");
+  EXPECT_EQ(j["distance_margin"], 0.25);
   const double R33 = j["extrapolated"]["R_tensor"][2][2];
   EXPECT_NEAR(R33 / testing::crack_r33(0.5, 0.5, 1), 1.0, 0.05);
   EXPECT_EQ(j["extrapolated"]["R_tensor"][0][0], 0.0);
