@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <string>
 
 namespace csolver::image {
@@ -72,25 +73,45 @@ void blur(SmoothedPore& s, double sigma, std::int32_t radius) {
 }
 
 // The level whose superlevel set holds the pore's voxel count, on 2 x 2 x 2
-// samples per voxel over the padded box: the sorted samples' value at the
-// pore's count of samples.
+// samples per voxel over the padded box: the keep-th largest sample (keep =
+// 8 voxels), midway to the next larger one so that the level lies between
+// samples. Two passes (a histogram, then the one bin that holds it) instead
+// of storing every sample: a large pore's samples would take 32 bytes per
+// voxel of its box.
 double volume_level(const SmoothedPore& s, std::int64_t voxels) {
-  std::vector<float> samples;
-  const std::int32_t q = 2;
-  samples.reserve(s.value.size() * q * q * q);
-  for (std::int32_t z = 0; z < q * (s.n[2] - 1); ++z)
-    for (std::int32_t y = 0; y < q * (s.n[1] - 1); ++y)
-      for (std::int32_t x = 0; x < q * (s.n[0] - 1); ++x) {
-        const Vector3 p{(x + 0.5) / q - s.pad, (y + 0.5) / q - s.pad, (z + 0.5) / q - s.pad};
-        samples.push_back(static_cast<float>(s.at(p)));
-      }
-  const std::size_t keep = std::min(samples.size() - 1, static_cast<std::size_t>(voxels) * q * q * q);
-  // The keep-th largest sample: the set {value > level} holds keep samples
-  // (less ties); midway to the next one below keeps a level between samples.
-  std::nth_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(keep), samples.end(), std::greater<float>());
-  const double below = samples[keep];
-  const double above = *std::min_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(keep));
-  return 0.5 * (below + above);
+  constexpr std::int32_t q = 2;
+  const auto each_sample = [&](auto&& take) {
+    for (std::int32_t z = 0; z < q * (s.n[2] - 1); ++z)
+      for (std::int32_t y = 0; y < q * (s.n[1] - 1); ++y)
+        for (std::int32_t x = 0; x < q * (s.n[0] - 1); ++x)
+          take(static_cast<float>(s.at({(x + 0.5) / q - s.pad, (y + 0.5) / q - s.pad, (z + 0.5) / q - s.pad})));
+  };
+  static constexpr std::int32_t BINS = 1 << 16;  // values lie in [0, 1]
+  const auto bin = [](float v) { return std::clamp(static_cast<std::int32_t>(v * BINS), 0, BINS); };
+  std::vector<std::size_t> count(BINS + 1, 0);
+  std::size_t total = 0;
+  each_sample([&](float v) {
+    ++count[static_cast<std::size_t>(bin(v))];
+    ++total;
+  });
+  const std::size_t keep = std::min(total - 1, static_cast<std::size_t>(voxels) * q * q * q);
+  // Samples in higher bins than b: `larger`; the keep-th largest lies in b.
+  std::int32_t b = BINS;
+  std::size_t larger = 0;
+  while (larger + count[static_cast<std::size_t>(b)] <= keep) larger += count[static_cast<std::size_t>(b--)];
+  std::vector<float> in_bin;
+  in_bin.reserve(count[static_cast<std::size_t>(b)]);
+  float smallest_larger = std::numeric_limits<float>::infinity();
+  each_sample([&](float v) {
+    const std::int32_t k = bin(v);
+    if (k == b) in_bin.push_back(v);
+    else if (k > b) smallest_larger = std::min(smallest_larger, v);
+  });
+  const std::size_t at = keep - larger;
+  std::nth_element(in_bin.begin(), in_bin.begin() + static_cast<std::ptrdiff_t>(at), in_bin.end(), std::greater<float>());
+  const double below = in_bin[at];
+  for (std::size_t i = 0; i < at; ++i) smallest_larger = std::min(smallest_larger, in_bin[i]);
+  return 0.5 * (below + smallest_larger);
 }
 
 }  // namespace
