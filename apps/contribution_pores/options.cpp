@@ -21,6 +21,7 @@ constexpr cli::OptionRule PORES_RULES[] = {
     {"--ladder", cli::Kind::text, 1},
     {"--nodes-per-voxel", cli::Kind::number, 1},
     {"--fill", cli::Kind::number, 1},
+    {"--sampling", cli::Kind::text, 1},
     {"--connectivity", cli::Kind::number, 1},
     {"--min-voxels", cli::Kind::number, 1},
     {"--keep-border", cli::Kind::flag, 0},
@@ -126,6 +127,14 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     p.ladder = o.has("--ladder") ? read_ladder(*o.text("--ladder"))
                                  : std::vector<std::int32_t>(std::begin(DEFAULT_LADDER), std::end(DEFAULT_LADDER));
   }
+  // Smooth sampling keeps the same surface on every level of the ladder; one
+  // grid keeps the nearest-voxel flags contribution_input writes.
+  p.sampling = single_grid ? image::PoreSampling::nearest : image::PoreSampling::smooth;
+  if (const std::optional<std::string> sampling = o.text("--sampling")) {
+    if (*sampling != "nearest" && *sampling != "smooth")
+      throw UsageError("--sampling takes 'nearest' or 'smooth', got '" + *sampling + "'");
+    p.sampling = image::parse_sampling(*sampling);
+  }
   if (p.conduction) {
     read_conduction_options(o, p);
   } else {
@@ -187,15 +196,21 @@ Pores:
                         on its voxels; 20 bytes per voxel on disk, 60 in memory
 
 Grid and materials:
-  (default)             each pore on the grids M = 16, 20, 24, 32, every entry extrapolated
-                        to h = 0 with an error bar (H_error in pores.json/csv, *_error
-                        in effective.json); the pore an exact void (E1 = 0)
+  (default)             each pore on the grids M = 16, 18, 20, 22, 24, 28, 32, every entry
+                        extrapolated to h = 0 with an error bar (H_error in pores.json/csv,
+                        *_error in effective.json); the pore an exact void (E1 = 0),
+                        sampled smoothly (below)
   --ladder M1,M2,...    the ladder's grids instead (3 to 8, increasing)
   --M M                 one grid of M intervals per axis for each pore (at least 4;
                         then the pore's default material is E1 = 0.001 E0)
   --nodes-per-voxel D   instead of --M: D grid intervals per voxel along the pore's
                         longest side (M = max(4, round(D (n - 1) / fill)))
   --fill F              the pore's longest side spans F of the grid's side (default 1)
+  --sampling S          how voxels become grid nodes: smooth (default on the ladder: the
+                        level set of the Gaussian-smoothed pore, sigma 0.7 voxel, that
+                        keeps its voxel volume; every grid sees the same surface) or
+                        nearest (default on one grid: each node takes the nearest voxel,
+                        as contribution_input does)
   --E0 E --n0 N         matrix (default 1, 0.3)
   --E1 E --n1 N         the pore's material (default: a void on the ladder, E1 = 0.001 E0
                         on one grid; n1 = n0);

@@ -8,6 +8,7 @@
 #include "cli/material_options.h"
 #include "contribution/precision.h"
 #include "images/pore_properties.h"
+#include "images/pore_sampling.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -30,7 +31,10 @@ inline constexpr std::int32_t DEFAULT_M = 24;
 // every entry extrapolated to h = 0 with the refinement study's rule, which
 // gives the pore's tensors an error bar (docs/pores.md: measured on sphere
 // pores and their cost against one M = 24 grid with the stand-in).
-inline constexpr std::int32_t DEFAULT_LADDER[] = {16, 20, 24, 32};
+// Seven levels on the smooth sampling: the extrapolation's noise estimate
+// needs the degrees of freedom, and the void's 11-23 iterations per level
+// keep the ladder as cheap as one M = 24 grid with the stand-in.
+inline constexpr std::int32_t DEFAULT_LADDER[] = {16, 18, 20, 22, 24, 28, 32};
 inline constexpr std::size_t MAX_LADDER_LEVELS = 8;  // --ladder M1,M2,... (a task message holds this many)
 inline constexpr std::int32_t SMALLEST_M = 4;
 // The library's largest volume grid has N = 1290 nodes per axis.
@@ -48,6 +52,10 @@ struct PoresOptions {
   std::vector<std::int32_t> ladder;
   double nodes_per_voxel = 0;
   image::Placement placement;
+  // How the pore's voxels become node flags: nearest voxel (contribution_input's
+  // rule; the default on one grid) or the smoothed surface (the default on the
+  // ladder: every level sees the same shape, docs/pores.md).
+  image::PoreSampling sampling = image::PoreSampling::nearest;
   cli::MaterialOptions materials;
   cli::ContrastOptions contrast;  // the measured choice unless --formulation or --mean-field
   int threads = 0;              // 0: automatic (see docs/pores.md)

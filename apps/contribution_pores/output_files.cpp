@@ -98,6 +98,8 @@ json grid_of(const PoresOptions& o) {
   else if (o.M > 0) grid["M"] = o.M;
   else grid["nodes_per_voxel"] = o.nodes_per_voxel;
   grid["fill"] = o.placement.fill;
+  grid["pore_sampling"] = image::sampling_name(o.sampling);
+  if (o.sampling == image::PoreSampling::smooth) grid["smoothing_voxels"] = image::SMOOTHING_SIGMA;
   return grid;
 }
 

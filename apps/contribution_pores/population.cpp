@@ -5,6 +5,7 @@
 #include "contribution/study.h"
 #include "contribution_solver/clock.h"
 #include "images/pore_grid.h"
+#include "images/pore_sampling.h"
 #include "system/memory.h"
 
 #include <zlib.h>
@@ -68,7 +69,9 @@ PoreTask build_task(const Population& population, const PoresOptions& options, s
     for (std::int32_t M : task.levels) nodes += static_cast<std::size_t>(M + 1) * (M + 1) * (M + 1);
     require_physical_memory(nodes * sizeof(std::int32_t) * 2, "the pore's grid");
     for (std::int32_t M : task.levels) {
-      image::PoreGrid grid = image::pore_grid(population.labels, pore, M, options.placement);
+      image::PoreGrid grid = options.sampling == image::PoreSampling::smooth
+                                 ? image::smooth_pore_grid(population.labels, pore, M, options.placement)
+                                 : image::pore_grid(population.labels, pore, M, options.placement);
       task.flags.insert(task.flags.end(), grid.flags.begin(), grid.flags.end());
     }
   } catch (const std::bad_alloc&) {

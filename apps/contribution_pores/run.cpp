@@ -46,6 +46,12 @@ json run_parameters(const PoresOptions& o, const Population& p) {
   else if (o.M > 0) grid["M"] = o.M;
   else grid["nodes_per_voxel"] = o.nodes_per_voxel;
   grid["fill"] = o.placement.fill;
+  // Only named when smooth: journals of nearest-voxel runs, written before
+  // the choice existed, keep resuming.
+  if (o.sampling == image::PoreSampling::smooth) {
+    grid["pore_sampling"] = image::sampling_name(o.sampling);
+    grid["smoothing_voxels"] = image::SMOOTHING_SIGMA;
+  }
   return {{"format", "contribution_pores journal 1"},
           {"image", {{"dims", {p.nx, p.ny, p.nz}}, {"pore_voxels", p.pore_voxels}, {"mask_crc32", hex(p.mask_crc)}}},
           {"voxel_size", o.placement.voxel_size},
@@ -73,8 +79,8 @@ void describe_population(std::FILE* out, const PoresOptions& o, const Population
                          : o.M > 0          ? "M = " + std::to_string(o.M)
                                    : format_number(o.nodes_per_voxel) + " grid intervals per voxel (M at least " +
                                          std::to_string(SMALLEST_M) + ")";
-  std::fprintf(out, " grid: %s per pore, fill %s; E0 = %s, n0 = %s, E1 = %s, n1 = %s, tol = %s\n", grid.c_str(),
-               format_number(o.placement.fill).c_str(), format_number(o.materials.E0).c_str(),
+  std::fprintf(out, " grid: %s per pore, fill %s, %s sampling; E0 = %s, n0 = %s, E1 = %s, n1 = %s, tol = %s\n", grid.c_str(),
+               format_number(o.placement.fill).c_str(), image::sampling_name(o.sampling), format_number(o.materials.E0).c_str(),
                format_number(o.materials.n0).c_str(), format_number(o.materials.E1).c_str(),
                format_number(o.materials.n1).c_str(), format_number(o.materials.tol).c_str());
   std::fflush(out);
