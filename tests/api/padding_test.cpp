@@ -5,7 +5,7 @@
 #include "contribution/solve.h"
 
 #include "numlib/convolution.h"
-#include "shapes/shapes.h"
+#include "solve_comparison_support.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,9 @@
 namespace contribution {
 namespace {
 
-namespace shapes = csolver::shapes;
+using testing::elliptical_crack_problem;
+using testing::ellipsoid_problem;
+using testing::relative_difference;
 
 SolveOptions padded(bool smooth) {
   SolveOptions options;
@@ -24,16 +26,6 @@ SolveOptions padded(bool smooth) {
   options.precision = Precision::double_precision;
   options.smooth_padding = smooth;
   return options;
-}
-
-double relative_difference(const Tensor6& a, const Tensor6& b) {
-  double diff = 0, scale = 0;
-  for (std::size_t r = 0; r < 6; ++r)
-    for (std::size_t c = 0; c < 6; ++c) {
-      diff = std::max(diff, std::abs(a[r][c] - b[r][c]));
-      scale = std::max(scale, std::abs(b[r][c]));
-    }
-  return diff / scale;
 }
 
 // At least one extent of the box is padded beyond twice its size.
@@ -50,20 +42,7 @@ TEST(SmoothPadding, InhomogeneitySolvesAgreeWithTwiceTheBox) {
     for (bool off_grid : {false, true}) {
       SCOPED_TRACE("E1 = " + std::to_string(E1) + (off_grid ? ", off the grid" : ""));
       const int M = 16;  // a box of 11 x 9 x 7 nodes: x padded to 24, not 22
-      InhomogeneityProblem p;
-      p.inhomogeneity.E = E1;
-      p.nodes_per_axis = M + 1;
-      p.flags = shapes::volume_flags(M, shapes::inside(shapes::Ellipsoid{{0.7, 0.5, 0.4}}));
-      if (off_grid) {
-        const std::size_t N = static_cast<std::size_t>(M + 1);
-        const double h = grid_step(M);
-        for (std::size_t n = 0; n < N * N * N; ++n) {
-          p.x.push_back(-1 + static_cast<double>(n % N) * h);
-          p.y.push_back(-1 + static_cast<double>(n / N % N) * h);
-          p.z.push_back(-1 + static_cast<double>(n / N / N) * h);
-        }
-        p.x[N / 2 + N * (N / 2 + N * (N / 2))] += 1e-9 * h;
-      }
+      const InhomogeneityProblem p = ellipsoid_problem(M, E1, off_grid);
       const InhomogeneityResult twice = solve_inhomogeneity(p, padded(false));
       const InhomogeneityResult smooth = solve_inhomogeneity(p, padded(true));
       EXPECT_TRUE(padded_further(smooth.box, 3));
@@ -82,10 +61,7 @@ TEST(SmoothPadding, InhomogeneitySolvesAgreeWithTwiceTheBox) {
 // update-norm tolerance 1e-6 leaves open, not to rounding.
 TEST(SmoothPadding, CrackSolvesAgreeWithTwiceTheBox) {
   for (PlanarKernel kernel : {PlanarKernel::exact, PlanarKernel::specified}) {
-    CrackProblem p;
-    p.nodes_per_axis = 33;
-    p.flags = shapes::crack_flags(32, shapes::inside(shapes::PlanarEllipse{0.7, 0.45}));
-    p.kernel = kernel;
+    const CrackProblem p = elliptical_crack_problem(kernel);
     const CrackResult twice = solve_crack(p, padded(false));
     const CrackResult smooth = solve_crack(p, padded(true));
     EXPECT_TRUE(padded_further(smooth.box, 2));  // 23 x 15 nodes: x padded to 48, not 46

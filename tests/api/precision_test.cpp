@@ -3,7 +3,7 @@
 // spectrum off the regular grid; and the results name the precision used.
 #include "contribution/solve.h"
 
-#include "shapes/shapes.h"
+#include "solve_comparison_support.h"
 
 #include <gtest/gtest.h>
 
@@ -14,23 +14,15 @@
 namespace contribution {
 namespace {
 
-namespace shapes = csolver::shapes;
+using testing::elliptical_crack_problem;
+using testing::ellipsoid_problem;
+using testing::relative_difference;
 
 SolveOptions in(Precision precision) {
   SolveOptions options;
   options.measure_plans = false;
   options.precision = precision;
   return options;
-}
-
-double relative_difference(const Tensor6& a, const Tensor6& b) {
-  double diff = 0, scale = 0;
-  for (std::size_t r = 0; r < 6; ++r)
-    for (std::size_t c = 0; c < 6; ++c) {
-      diff = std::max(diff, std::abs(a[r][c] - b[r][c]));
-      scale = std::max(scale, std::abs(b[r][c]));
-    }
-  return diff / scale;
 }
 
 TEST(MixedPrecision, DefaultsToMixedAndNamesIt) {
@@ -52,20 +44,7 @@ TEST(MixedPrecision, InhomogeneityTensorsMatchTheDoubleSolve) {
     for (bool off_grid : {false, true}) {
       SCOPED_TRACE("E1 = " + std::to_string(E1) + (off_grid ? ", off the grid" : ""));
       const int M = off_grid ? 10 : 20;
-      InhomogeneityProblem p;
-      p.inhomogeneity.E = E1;
-      p.nodes_per_axis = M + 1;
-      p.flags = shapes::volume_flags(M, shapes::inside(shapes::Ellipsoid{{0.7, 0.5, 0.4}}));
-      if (off_grid) {
-        const std::size_t N = static_cast<std::size_t>(M + 1);
-        const double h = grid_step(M);
-        for (std::size_t n = 0; n < N * N * N; ++n) {
-          p.x.push_back(-1 + static_cast<double>(n % N) * h);
-          p.y.push_back(-1 + static_cast<double>(n / N % N) * h);
-          p.z.push_back(-1 + static_cast<double>(n / N / N) * h);
-        }
-        p.x[N / 2 + N * (N / 2 + N * (N / 2))] += 1e-9 * h;
-      }
+      const InhomogeneityProblem p = ellipsoid_problem(M, E1, off_grid);
       const InhomogeneityResult reference = solve_inhomogeneity(p, in(Precision::double_precision));
       const InhomogeneityResult mixed = solve_inhomogeneity(p, in(Precision::mixed));
       EXPECT_EQ(reference.precision, Precision::double_precision);
@@ -81,10 +60,7 @@ TEST(MixedPrecision, InhomogeneityTensorsMatchTheDoubleSolve) {
 
 TEST(MixedPrecision, CrackTensorsMatchTheDoubleSolve) {
   for (PlanarKernel kernel : {PlanarKernel::exact, PlanarKernel::specified}) {
-    CrackProblem p;
-    p.nodes_per_axis = 33;
-    p.flags = shapes::crack_flags(32, shapes::inside(shapes::PlanarEllipse{0.7, 0.45}));
-    p.kernel = kernel;
+    const CrackProblem p = elliptical_crack_problem(kernel);
     const CrackResult reference = solve_crack(p, in(Precision::double_precision));
     const CrackResult mixed = solve_crack(p, in(Precision::mixed));
     EXPECT_EQ(mixed.precision, Precision::mixed);
