@@ -9,6 +9,7 @@
 #include "cli/version.h"
 #include "contribution/study.h"
 #include "contribution_study/conduction_study.h"
+#include "contribution_study/default_levels.h"
 #include "contribution_study/field_files.h"
 #include "contribution_study/study_files.h"
 #include "files/atomic_file.h"
@@ -46,11 +47,6 @@ const std::set<std::string> COMMON = {"--M",  "--kernel", "--threads", "--text",
                                       "--n0", "--E1",     "--n1",      "--tol",  "--formulation", "--mean-field", "--shifts",
                                       "--seed", "--overwrite", "--physics", "--fields"};
 
-// An inhomogeneity's levels when --M is not given: with the coefficient mean
-// they extrapolate void, rigid and weakly contrasting spheres to within 1 %
-// with honest bars (docs/validation.md); the coarser ladder 16...48 leaves
-// +3 % on a void sphere, whose order keeps rising under refinement.
-const std::vector<std::int32_t> DEFAULT_VOLUME_LEVELS = {32, 40, 48, 64, 80, 96};
 // Solves per level of an analytic crack unless --shifts says otherwise.
 constexpr int DEFAULT_CRACK_SHIFTS = 3;
 
@@ -176,7 +172,13 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const int shifts = static_cast<int>(o.whole("--shifts", shape.crack && !shape.mask ? DEFAULT_CRACK_SHIFTS : 1, 1, 64));
   const auto seed = static_cast<std::uint64_t>(o.whole("--seed", 1, 0, 2000000000L));
   if (!levels_text && shape.crack) throw UsageError("give the grid levels, e.g. --M 64,96,128,160,192,256");
-  const std::vector<std::int32_t> levels = levels_text ? parse_levels(*levels_text) : DEFAULT_VOLUME_LEVELS;
+  // Without --M an inhomogeneity takes levels that resolve its thinnest extent
+  // (default_levels.h): for spheres 32...96, which extrapolate void, rigid and
+  // weakly contrasting spheres to within about 1 % with honest bars
+  // (docs/validation.md); the coarser ladder 16...48 leaves +3 % on a void
+  // sphere, whose order keeps rising under refinement.
+  const std::vector<std::int32_t> levels =
+      levels_text ? parse_levels(*levels_text) : default_volume_levels(cli::shape_flags(shape, PROBE_M));
   if (!shape.crack) cli::require_inhomogeneity_modulus(m);
   if (!shape.crack) cli::check_contrast(contrast, m.E1);
   if (shifts > 1 && shape.mask) throw UsageError("--shifts moves analytic shapes; an image's voxels stay on their grid");
@@ -310,7 +312,8 @@ The shapes and images are those of contribution_input:
 )") + cli::shape_help() + R"(
 Problem:
   --M LIST     grid levels, increasing, at least three, each >= 4 (default for an
-               inhomogeneity 32,40,48,64,80,96; required for a crack)
+               inhomogeneity 32,40,48,64,80,96, finer, up to 64...192, for shapes
+               thinner than a sphere of radius 0.5; required for a crack)
   --E0 E --n0 N   matrix material (default 1, 0.3)
   --E1 E --n1 N   inhomogeneity material; --E1 is required for an inhomogeneity:
                   0 for a void, inf for a rigid inclusion
