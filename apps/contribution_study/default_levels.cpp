@@ -34,8 +34,9 @@ std::int32_t thinnest_span(const std::vector<std::int32_t>& flags, std::int32_t 
 std::vector<std::int32_t> default_volume_levels(const std::vector<std::int32_t>& flags) {
   constexpr std::int32_t SPHERE_SPAN = 16;  // a sphere of radius 0.5 at M = 32
   const std::int32_t span = thinnest_span(flags, PROBE_M);
-  if (span >= SPHERE_SPAN) return {32, 40, 48, 64, 80, 96};
-  const double scale = span <= SPHERE_SPAN / 2 ? 2.0 : static_cast<double>(SPHERE_SPAN) / span;
+  if (span >= SPHERE_SPAN) return {48, 64, 80, 96, 112, 128};
+  // From 4/3, where the thin ladder's finest level meets the sphere's 128.
+  const double scale = std::clamp(static_cast<double>(SPHERE_SPAN) / std::max(span, 1), 4.0 / 3.0, 2.0);
   std::vector<std::int32_t> levels;
   for (std::int32_t M : {32, 40, 48, 56, 64, 80, 96}) {
     const auto scaled = static_cast<std::int32_t>(8 * std::lround(scale * M / 8));

@@ -173,10 +173,10 @@ int study(const cli::CommandLine& cl, std::FILE* out) {
   const auto seed = static_cast<std::uint64_t>(o.whole("--seed", 1, 0, 2000000000L));
   if (!levels_text && shape.crack) throw UsageError("give the grid levels, e.g. --M 64,96,128,160,192,256");
   // Without --M an inhomogeneity takes levels that resolve its thinnest extent
-  // (default_levels.h): for spheres 32...96, which extrapolate void, rigid and
-  // weakly contrasting spheres to within about 1 % with honest bars
-  // (docs/validation.md); the coarser ladder 16...48 leaves +3 % on a void
-  // sphere, whose order keeps rising under refinement.
+  // (default_levels.h): for spheres 48...128, which extrapolate void and rigid
+  // spheres to within 1 % with honest bars (docs/study.md); the coarser ladder
+  // 16...48 leaves +3 % on a void sphere, whose order keeps rising under
+  // refinement.
   const std::vector<std::int32_t> levels =
       levels_text ? parse_levels(*levels_text) : default_volume_levels(cli::shape_flags(shape, PROBE_M));
   if (!shape.crack) cli::require_inhomogeneity_modulus(m);
@@ -312,7 +312,7 @@ The shapes and images are those of contribution_input:
 )") + cli::shape_help() + R"(
 Problem:
   --M LIST     grid levels, increasing, at least three, each >= 4 (default for an
-               inhomogeneity 32,40,48,64,80,96, finer, up to 64...192, for shapes
+               inhomogeneity 48,64,80,96,112,128, up to 64...192 for shapes
                thinner than a sphere of radius 0.5; required for a crack)
   --E0 E --n0 N   matrix material (default 1, 0.3)
   --E1 E --n1 N   inhomogeneity material; --E1 is required for an inhomogeneity:

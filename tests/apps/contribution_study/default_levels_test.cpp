@@ -1,6 +1,6 @@
 // The default levels follow the shape's thinnest extent: a sphere of radius
-// 0.5 and anything thicker keep the measured 32...96; thinner shapes get the
-// finer ladder, scaled by how much thinner they are, at most twice.
+// 0.5 and anything thicker take 48...128; thinner shapes a ladder scaled by
+// how much thinner they are, from 4/3 (finest 128, as the sphere's) to twice.
 #include "contribution_study/default_levels.h"
 
 #include "shapes/shapes.h"
@@ -23,8 +23,10 @@ TEST(DefaultVolumeLevels, FollowTheThinnestExtent) {
     shapes::Ellipsoid shape;
     std::vector<std::int32_t> levels;
   } cases[] = {
-      {"sphere of radius 0.5", {{0.5, 0.5, 0.5}}, {32, 40, 48, 64, 80, 96}},
-      {"sphere of radius 0.8", {{0.8, 0.8, 0.8}}, {32, 40, 48, 64, 80, 96}},
+      {"sphere of radius 0.5", {{0.5, 0.5, 0.5}}, {48, 64, 80, 96, 112, 128}},
+      {"sphere of radius 0.8", {{0.8, 0.8, 0.8}}, {48, 64, 80, 96, 112, 128}},
+      // 15 intervals across: scaled by 16/15, raised to 4/3.
+      {"sphere of radius 0.47", {{0.47, 0.47, 0.47}}, {40, 56, 64, 72, 88, 104, 128}},
       {"oblate spheroid 0.55 x 0.22", {{0.55, 0.55, 0.22}}, {64, 80, 96, 112, 128, 160, 192}},
       {"thin disc, capped at twice", {{0.6, 0.6, 0.1}}, {64, 80, 96, 112, 128, 160, 192}},
       // 12 intervals across: 4/3 of the sphere's levels.
