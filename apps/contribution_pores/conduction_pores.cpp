@@ -207,18 +207,11 @@ EffectiveConductivity effective_conductivity(const PoresOptions& o, const Popula
   std::vector<fx::ConductionPhase> phases;
   std::vector<contribution::Tensor3> R_errors;
   const std::vector<image::PoreProperties>& kept = p.selection.kept;
-  for (std::size_t i = 0; i < kept.size(); ++i) {
-    e.porosity += kept[i].volume_fraction;
-    if (results[i].status != PoreStatus::solved) {
-      e.unsolved.push_back(kept[i].label);
-      continue;
-    }
-    e.solved_porosity += kept[i].volume_fraction;
-    const fx::Kind kind = o.k1 == 0 ? fx::Kind::pore : fx::Kind::inhomogeneity;
+  const fx::Kind kind = o.k1 == 0 ? fx::Kind::pore : fx::Kind::inhomogeneity;
+  tally_kept_pores(p, results, e, [&](std::size_t i) {
     phases.push_back({kind, kept[i].volume_fraction, results[i].R, o.k1});
     R_errors.push_back(results[i].R_error);
-  }
-  e.solved = phases.size();
+  });
   e.has_bars = !o.ladder.empty();
   for (SchemeValue& s : e.schemes) {
     s.k = fx::conductivity(s.scheme, o.k0, phases);

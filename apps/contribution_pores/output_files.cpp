@@ -118,17 +118,10 @@ EffectiveProperties effective_properties(const PoresOptions& options, const Popu
   std::vector<fx::CompliancePhase> phases;
   std::vector<contribution::Tensor6> H_errors;
   const std::vector<image::PoreProperties>& kept = population.selection.kept;
-  for (std::size_t i = 0; i < kept.size(); ++i) {
-    e.porosity += kept[i].volume_fraction;
-    if (results[i].status != PoreStatus::solved) {
-      e.unsolved.push_back(kept[i].label);
-      continue;
-    }
-    e.solved_porosity += kept[i].volume_fraction;
-    ++e.solved;
+  tally_kept_pores(population, results, e, [&](std::size_t i) {
     phases.push_back({fx::Kind::pore, kept[i].volume_fraction, results[i].H, {}});
     H_errors.push_back(results[i].H_error);
-  }
+  });
   e.nia = from_compliance(fx::nia_compliance(matrix, phases), fx::compliance_error(phases, H_errors, fx::Scheme::non_interaction));
   e.mori_tanaka = from_compliance(fx::mori_tanaka_compliance(matrix, phases),
                                   fx::compliance_error(phases, H_errors, fx::Scheme::mori_tanaka));

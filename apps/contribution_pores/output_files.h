@@ -38,6 +38,25 @@ struct SchemeResult {
   contribution::effective::IsotropicModuli isotropic_error;
 };
 
+// Both physics' effective records: every kept pore's volume fraction into
+// e.porosity; a solved pore's also into e.solved_porosity, counted in
+// e.solved and handed to on_solved(i) (i: its place among the kept pores);
+// a failed one's label into e.unsolved.
+template <class Effective, class Results, class OnSolved>
+void tally_kept_pores(const Population& population, const Results& results, Effective& e, OnSolved&& on_solved) {
+  const std::vector<image::PoreProperties>& kept = population.selection.kept;
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    e.porosity += kept[i].volume_fraction;
+    if (results[i].status != PoreStatus::solved) {
+      e.unsolved.push_back(kept[i].label);
+      continue;
+    }
+    e.solved_porosity += kept[i].volume_fraction;
+    ++e.solved;
+    on_solved(i);
+  }
+}
+
 struct EffectiveProperties {
   contribution::Tensor6 S0{}, C0{};
   double porosity = 0;          // volume fraction of every kept pore
