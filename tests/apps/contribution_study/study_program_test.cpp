@@ -171,29 +171,36 @@ TEST(Study, ShiftedLevelsAreReproducibleMeansThatHoldThePenny) {
   expect_covers(a["extrapolated"], 2, 2, testing::penny_crack(0.5, 1, 0.3).H33, "shifted penny H33");
 }
 
-// SIGINT during a level: the program stops within an iteration, exits with
-// 130 and study.json holds the levels finished before, marked incomplete.
-TEST(Study, AnInterruptedStudyKeepsItsFinishedLevels) {
-  const testing::ScratchDir dir(testing::current_test_name());
-  const fs::path json_path = dir.path() / "study.json";
+// Starts a study of two small levels and one that takes far longer than this
+// waits, into `dir` (with --overwrite when asked), sends SIGINT once
+// `watched` holds the two small levels, and returns the wait status.
+int interrupt_during_third_level(const fs::path& dir, const fs::path& watched, bool overwrite) {
   const pid_t child = fork();
-  ASSERT_GE(child, 0);
+  if (child < 0) return -1;
   if (child == 0) {
     const int null = open("/dev/null", O_WRONLY);
     dup2(null, STDOUT_FILENO);
     execl(CONTRIBUTION_STUDY, CONTRIBUTION_STUDY, "sphere", "--E1", "0.2", "--threads", "1", "--M", "8,10,64", "-o",
-          dir.path().c_str(), static_cast<char*>(nullptr));
+          dir.c_str(), overwrite ? "--overwrite" : static_cast<char*>(nullptr), static_cast<char*>(nullptr));
     _exit(127);
   }
-  // Two small levels, then one that takes far longer than this test waits.
   for (int i = 0; i < 600; ++i) {
-    if (fs::exists(json_path) && json::parse(testing::read_text(json_path))["levels"].size() == 2) break;
+    if (fs::exists(watched) && json::parse(testing::read_text(watched))["levels"].size() == 2) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   kill(child, SIGINT);
   int status = 0;
   waitpid(child, &status, 0);
+  return status;
+}
+
+// SIGINT during a level: the program stops within an iteration, exits with
+// 130 and study.json holds the levels finished before, marked incomplete.
+TEST(Study, AnInterruptedStudyKeepsItsFinishedLevels) {
+  const testing::ScratchDir dir(testing::current_test_name());
+  const fs::path json_path = dir.path() / "study.json";
+  const int status = interrupt_during_third_level(dir.path(), json_path, false);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
   const json s = json::parse(testing::read_text(json_path));
@@ -215,23 +222,7 @@ TEST(Study, AnInterruptedOverwriteLeavesTheEarlierStudyWhole) {
   std::map<std::string, std::string> earlier;
   for (const char* name : {"study.json", "study.txt", "study.png"}) earlier[name] = testing::read_text(dir.path() / name);
   const fs::path partial = dir.path() / "study.partial.json";
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDOUT_FILENO);
-    execl(CONTRIBUTION_STUDY, CONTRIBUTION_STUDY, "sphere", "--E1", "0.2", "--threads", "1", "--M", "8,10,64", "-o",
-          dir.path().c_str(), "--overwrite", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  for (int i = 0; i < 600; ++i) {
-    if (fs::exists(partial) && json::parse(testing::read_text(partial))["levels"].size() == 2) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  kill(child, SIGINT);
-  int status = 0;
-  waitpid(child, &status, 0);
+  const int status = interrupt_during_third_level(dir.path(), partial, true);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
   for (const auto& [name, text] : earlier) EXPECT_EQ(testing::read_text(dir.path() / name), text) << name;
