@@ -162,6 +162,10 @@ ReadOptions read_pores_options(const cli::CommandLine& cl) {
     cli::check_contrast(p.contrast, p.materials.E1);
   }
 
+  // The ladder's levels need not be solved to 1e-6: the extrapolation's bar
+  // is thousands of times the iteration's error (docs/pores.md).
+  if (!single_grid && !o.has("--tol")) p.materials.tol = LADDER_TOL;
+
   p.selection = cli::describe_selection(o);
   read.mask = cli::read_image(p.image_kind, p.image_file, o);
   o.reject_unused();
@@ -221,7 +225,7 @@ Grid and materials:
                         stiffness or compliance
   --mean-field A        coefficient (default on the ladder and for --E1 0), smoothed
                         (default on one grid) or corrected
-  --tol T               BiCGSTAB tolerance (default 1e-6)
+  --tol T               BiCGSTAB tolerance (default 0.01 on the ladder, 1e-6 on one grid)
   --physics conductivity   instead of H and N: each pore's resistivity contribution
                         tensor R and the effective conductivity (docs/conductivity.md),
                         on the same ladder (R_error, *_error) or one grid (--M);

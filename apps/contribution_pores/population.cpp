@@ -109,70 +109,105 @@ PoreResult failed_result(const PoreTask& task) {
   return r;
 }
 
-PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const volatile std::sig_atomic_t* stop) {
+LevelOutcome solve_level(const PoreTask& task, std::size_t level, const SolveSettings& settings,
+                         const volatile std::sig_atomic_t* stop) {
+  LevelOutcome o;
+  const double start = monotonic_seconds();
+  try {
+    contribution::SolveOptions solve;
+    solve.threads = settings.threads;
+    solve.measure_plans = settings.measure_plans;
+    solve.machine_memory_bytes = physical_memory_bytes();
+    solve.precision = settings.precision;
+    solve.progress = [stop](const contribution::ProgressEvent&) { return stop == nullptr || *stop == 0; };
+
+    contribution::InhomogeneityProblem problem;
+    problem.matrix = {settings.materials.E0, settings.materials.n0};
+    problem.inhomogeneity = {settings.materials.E1, settings.materials.n1};
+    problem.nodes_per_axis = task_levels(task).at(level) + 1;
+    problem.flags = level_flags(task, level);
+    problem.tol = settings.materials.tol;
+    problem.formulation_rule = settings.contrast.formulation_rule;
+    problem.mean_field_estimate = settings.contrast.mean_field_estimate;
+    for (std::int32_t f : problem.flags) o.flagged_nodes += f == 1 ? 1 : 0;
+    const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(std::move(problem), solve);
+    o.h = result.h;
+    o.H = contribution::in_yz_xz_xy_order(result.H, result.shear_order);
+    o.N = contribution::in_yz_xz_xy_order(result.N, result.shear_order);
+    // The study's floor for the estimate taken: coefficient-mean sequences
+    // approach with a rising order that no fit over the levels sees.
+    o.margin = result.mean_field_estimate == contribution::MeanFieldEstimate::smoothed ? contribution::EXTRAPOLATION_MARGIN
+                                                                                      : contribution::RISING_ORDER_MARGIN;
+    for (std::size_t lc = 0; lc < 6; ++lc) o.iterations[lc] = result.load_cases[lc].iterations;
+    o.conv_flag = result.conv_flag;
+    o.symmetry_flag = result.symmetry_flag;
+    o.status = PoreStatus::solved;
+  } catch (const contribution::Cancelled&) {
+    o.status = PoreStatus::cancelled;
+  } catch (const std::bad_alloc&) {
+    o.status = PoreStatus::failed;
+    o.message = "out of memory";
+  } catch (const std::exception& e) {
+    o.status = PoreStatus::failed;
+    o.message = e.what();
+  }
+  o.seconds = monotonic_seconds() - start;
+  return o;
+}
+
+PoreResult combine_levels(const PoreTask& task, const std::vector<LevelOutcome>& outcomes) {
+  if (!task.failure.empty()) return failed_result(task);
   PoreResult r;
   r.index = task.index;
   r.label = task.label;
   r.M = task.M;
-  if (!task.failure.empty()) return failed_result(task);
-  const std::vector<std::int32_t> levels = task_levels(task);
-  r.levels = task.levels.size() > 1 ? task.levels : std::vector<std::int32_t>{};
-
-  contribution::SolveOptions solve;
-  solve.threads = settings.threads;
-  solve.measure_plans = settings.measure_plans;
-  solve.machine_memory_bytes = physical_memory_bytes();
-  solve.precision = settings.precision;
-  solve.progress = [stop](const contribution::ProgressEvent&) { return stop == nullptr || *stop == 0; };
-
-  const double start = monotonic_seconds();
-  try {
-    std::vector<double> h;
-    std::vector<contribution::Tensor6> H, N;
-    double margin = contribution::EXTRAPOLATION_MARGIN;
-    r.conv_flag = 1;
-    r.symmetry_flag = 1;
-    for (std::size_t level = 0; level < levels.size(); ++level) {
-      const std::int32_t M = levels[level];
-      contribution::InhomogeneityProblem problem;
-      problem.matrix = {settings.materials.E0, settings.materials.n0};
-      problem.inhomogeneity = {settings.materials.E1, settings.materials.n1};
-      problem.nodes_per_axis = M + 1;
-      problem.flags = level_flags(task, level);
-      problem.tol = settings.materials.tol;
-      problem.formulation_rule = settings.contrast.formulation_rule;
-      problem.mean_field_estimate = settings.contrast.mean_field_estimate;
-      r.flagged_nodes = 0;  // of the finest grid, the one named by M
-      for (std::int32_t f : problem.flags) r.flagged_nodes += f == 1 ? 1 : 0;
-      const contribution::InhomogeneityResult result = contribution::solve_inhomogeneity(std::move(problem), solve);
-      h.push_back(result.h);
-      H.push_back(contribution::in_yz_xz_xy_order(result.H, result.shear_order));
-      N.push_back(contribution::in_yz_xz_xy_order(result.N, result.shear_order));
-      // The study's floor for the estimate taken: coefficient-mean sequences
-      // approach with a rising order that no fit over the levels sees.
-      margin = result.mean_field_estimate == contribution::MeanFieldEstimate::smoothed ? contribution::EXTRAPOLATION_MARGIN
-                                                                                      : contribution::RISING_ORDER_MARGIN;
-      // Each load case's iterations: the most any level took.
-      for (std::size_t lc = 0; lc < 6; ++lc) r.iterations[lc] = std::max(r.iterations[lc], result.load_cases[lc].iterations);
-      r.conv_flag = std::min(r.conv_flag, result.conv_flag);
-      r.symmetry_flag = std::min(r.symmetry_flag, result.symmetry_flag);
+  for (const LevelOutcome& o : outcomes) r.seconds += o.seconds;
+  for (const LevelOutcome& o : outcomes)
+    if (o.status != PoreStatus::solved) {
+      r.status = o.status;
+      r.message = o.message;
+      return r;
     }
+  const std::vector<std::int32_t> levels = task_levels(task);
+  if (outcomes.size() != levels.size()) throw std::logic_error("a pore's levels combined before all were solved");
+  r.levels = task.levels.size() > 1 ? task.levels : std::vector<std::int32_t>{};
+  std::vector<double> h;
+  std::vector<contribution::Tensor6> H, N;
+  r.conv_flag = 1;
+  r.symmetry_flag = 1;
+  for (const LevelOutcome& o : outcomes) {
+    h.push_back(o.h);
+    H.push_back(o.H);
+    N.push_back(o.N);
+    // Each load case's iterations: the most any level took.
+    for (std::size_t lc = 0; lc < 6; ++lc) r.iterations[lc] = std::max(r.iterations[lc], o.iterations[lc]);
+    r.conv_flag = std::min(r.conv_flag, o.conv_flag);
+    r.symmetry_flag = std::min(r.symmetry_flag, o.symmetry_flag);
+  }
+  r.flagged_nodes = outcomes.back().flagged_nodes;  // of the finest grid, the one named by M
+  try {
+    const double margin = outcomes.back().margin;
     const LadderValue<contribution::Tensor6> eH = ladder_value(h, H, margin);
     r.H = eH.value;
     r.H_error = eH.error;
     r.N = ladder_value(h, N, margin).value;
     r.status = PoreStatus::solved;
-  } catch (const contribution::Cancelled&) {
-    r.status = PoreStatus::cancelled;
-  } catch (const std::bad_alloc&) {
-    r.status = PoreStatus::failed;
-    r.message = "out of memory";
   } catch (const std::exception& e) {
     r.status = PoreStatus::failed;
     r.message = e.what();
   }
-  r.seconds = monotonic_seconds() - start;
   return r;
+}
+
+PoreResult solve_task(const PoreTask& task, const SolveSettings& settings, const volatile std::sig_atomic_t* stop) {
+  if (!task.failure.empty()) return failed_result(task);
+  std::vector<LevelOutcome> outcomes;
+  const std::size_t levels = task_levels(task).size();
+  for (std::size_t level = 0; level < levels; ++level) {
+    outcomes.push_back(solve_level(task, level, settings, stop));
+    if (outcomes.back().status != PoreStatus::solved) break;
+  }
+  return combine_levels(task, outcomes);
 }
 
 std::vector<std::size_t> largest_first(const Population& population, const std::vector<bool>& done) {

@@ -8,6 +8,7 @@
 #include "images/pore_labels.h"
 #include "images/pore_properties.h"
 
+#include <array>
 #include <csignal>
 #include <cstdint>
 #include <string>
@@ -53,6 +54,26 @@ PoreTask build_task(const Population& population, const PoresOptions& options, s
 // flags; throws std::runtime_error when the task's flags fall short.
 std::vector<std::int32_t> task_levels(const PoreTask& task);
 std::vector<std::int32_t> level_flags(const PoreTask& task, std::size_t level);
+
+// One level of a task solved through the library, with the level's own
+// outcome: a cancelled or failed level makes the pore so.
+struct LevelOutcome {
+  PoreStatus status = PoreStatus::failed;
+  std::string message;
+  double h = 0;
+  contribution::Tensor6 H{}, N{};  // rows and columns 11, 22, 33, 23, 13, 12
+  std::array<int, 6> iterations{};
+  int conv_flag = 1, symmetry_flag = 1;
+  double margin = contribution::EXTRAPOLATION_MARGIN;  // the study's floor for the estimate taken
+  std::int64_t flagged_nodes = 0;
+  double seconds = 0;
+};
+// Never throws for the solve's own failures (memory, an empty grid, a stop).
+LevelOutcome solve_level(const PoreTask& task, std::size_t level, const SolveSettings& settings,
+                         const volatile std::sig_atomic_t* stop);
+// The pore's result from its levels in order: the first level not solved
+// decides a failed or cancelled pore, else every level is extrapolated.
+PoreResult combine_levels(const PoreTask& task, const std::vector<LevelOutcome>& outcomes);
 
 // Solves one task through the library: each level, then (three levels or
 // more) every entry of H and N extrapolated to h = 0 with the refinement

@@ -22,6 +22,11 @@ using cli::format_number;
 
 namespace {
 
+std::string in_process_words(const InProcessTeam& team) {
+  if (team.solves > 1) return "in this process, " + std::to_string(team.solves) + " grids side by side (one thread each)";
+  return "in this process, " + std::to_string(team.threads_per_solve) + (team.threads_per_solve == 1 ? " thread" : " threads");
+}
+
 constexpr const char* EARLIER_JOURNAL = "pores.journal.earlier";
 
 // Not a usage mistake, but nothing to do or a journal that is not ours:
@@ -227,9 +232,9 @@ int solve_and_write(const cli::CommandLine& cl, std::FILE* out, std::FILE* err, 
   if (!order.empty()) {
     std::fprintf(out, " solving %zu pores, largest first, %s\n", order.size(),
                  distributor ? distributor->describe().c_str()
-                             : ("in this process" + (o.threads > 0 ? ", " + std::to_string(o.threads) + " threads" : std::string())).c_str());
+                             : in_process_words(in_process_team(o)).c_str());
     std::fflush(out);
-    finished = distributor ? distributor->solve(population, o, order, recorder) : solve_serially(population, o, order, recorder);
+    finished = distributor ? distributor->solve(population, o, order, recorder) : solve_in_process(population, o, order, recorder);
   } else if (distributor) {
     distributor->release_workers();
   }

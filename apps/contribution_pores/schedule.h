@@ -34,10 +34,28 @@ class Recorder {
   double start_;
 };
 
-// The pores of `order`, one after the other in this process. Returns false
-// when a stop signal ended it early.
-bool solve_serially(const Population& population, const PoresOptions& options, const std::vector<std::size_t>& order,
-                    Recorder& recorder);
+// How this process solves: `solves` grids at once, each on
+// `threads_per_solve` threads. The levels of a ladder of small grids (up to
+// SIDE_BY_SIDE_LARGEST_M) are solved side by side, one thread each: their
+// transforms are too small to keep a team of threads busy (measured: two
+// threads on one such grid are 1.7 times as fast as one, two grids side by
+// side twice as fast), and seven levels of unequal cost per pore share out
+// evenly. One grid per pore (--M) and larger grids take every thread one
+// solve at a time: three equal pores on two single threads would leave one
+// idle at the end, and large grids need the memory.
+struct InProcessTeam {
+  int solves = 1;
+  int threads_per_solve = 1;
+};
+inline constexpr std::int32_t SIDE_BY_SIDE_LARGEST_M = 64;
+InProcessTeam in_process_team(const PoresOptions& options);
+
+// The pores of `order` in this process, largest first, their levels shared
+// out among the team. Each level is solved exactly as alone (no number
+// depends on which thread solved it). Returns false when a stop signal
+// ended it early; pores finished by then are recorded.
+bool solve_in_process(const Population& population, const PoresOptions& options, const std::vector<std::size_t>& order,
+                      Recorder& recorder);
 
 // Solving on other processes (MPI ranks): implemented where MPI is built.
 class Distributor {

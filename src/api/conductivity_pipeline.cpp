@@ -1,6 +1,7 @@
 #include "api/conductivity_pipeline.h"
 
 #include "api/memory_estimate.h"
+#include "numlib/thread_count.h"
 #include "kernels/conductivity_kernel.h"
 
 #include <chrono>
@@ -15,6 +16,7 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
 
 ConductivityRun run_conductivity(double k0, double k1, double tol, NodeTable nodes, const Progress& progress,
                                  const ConductivityRunOptions& options) {
+  const ScopedThreadCount team(options.run.threads);
   const auto start = std::chrono::steady_clock::now();
   ConductivityRun run;
   run.bounds = inhomogeneity_bounds(nodes, nodes.h);
@@ -49,6 +51,7 @@ ConductivityRun run_conductivity(double k0, double k1, double tol, NodeTable nod
 
 ConductivityRun run_crack_conductivity(double k0, double tol, NodeTable nodes, const Progress& progress,
                                        const ConductivityRunOptions& options) {
+  const ScopedThreadCount team(options.run.threads);
   const auto start = std::chrono::steady_clock::now();
   ConductivityRun run;
   run.bounds = crack_bounds(nodes, nodes.h);

@@ -1,6 +1,7 @@
 #include "api/pipeline.h"
 
 #include "api/memory_estimate.h"
+#include "numlib/thread_count.h"
 #include "contribution/errors.h"
 #include "kernels/planar_kernel.h"
 #include "kernels/volume_kernel.h"
@@ -87,6 +88,7 @@ void check_memory(std::size_t bytes, const RunOptions& options, const char* what
 
 InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Progress& progress,
                                    const RunOptions& options) {
+  const ScopedThreadCount team(options.threads);
   const auto start = std::chrono::steady_clock::now();
   InhomogeneityRun run;
   run.bounds = inhomogeneity_bounds(nodes, setup.h);
@@ -130,6 +132,7 @@ InhomogeneityRun run_inhomogeneity(ProblemSetup setup, NodeTable nodes, const Pr
 }
 
 CrackRun run_crack(const ProblemSetup& setup, NodeTable nodes, const Progress& progress, const RunOptions& options) {
+  const ScopedThreadCount team(options.threads);
   const auto start = std::chrono::steady_clock::now();
   CrackRun run;
   run.bounds = crack_bounds(nodes, setup.h);

@@ -7,6 +7,11 @@
 
 namespace csolver {
 
+std::mutex& fftw_planner_mutex() {
+  static std::mutex planner;
+  return planner;
+}
+
 template <class Real>
 BasicComplexBuffer<Real>::BasicComplexBuffer(std::size_t size)
     : data_(static_cast<Complex*>(Fftw<Real>::alloc_complex(std::max<std::size_t>(size, 1)))), size_(size) {

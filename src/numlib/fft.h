@@ -10,9 +10,15 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace csolver {
+
+// FFTW's planner keeps process-wide state: only the execution of a plan is
+// thread-safe. Every plan is made and destroyed under this lock, so that
+// solves running side by side on their own threads may plan at will.
+std::mutex& fftw_planner_mutex();
 
 // FFTW's interface for one real type. Both precisions share the iodim and
 // r2r kind types.
@@ -26,24 +32,32 @@ struct Fftw<double> {
   static void* alloc_complex(std::size_t n) { return fftw_alloc_complex(n); }
   static void* alloc_real(std::size_t n) { return fftw_alloc_real(n); }
   static void free(void* p) { fftw_free(p); }
-  static void destroy(plan p) { fftw_destroy_plan(p); }
+  static void destroy(plan p) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
+    fftw_destroy_plan(p);
+  }
   static plan dft_r2c(int rank, const int* n, double* in, complex* out, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftw_plan_dft_r2c(rank, n, in, out, flags);
   }
   static plan guru_dft_r2c(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, double* in,
                            complex* out, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftw_plan_guru_dft_r2c(rank, dims, howmany_rank, howmany, in, out, flags);
   }
   static plan guru_dft_c2r(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, complex* in,
                            double* out, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftw_plan_guru_dft_c2r(rank, dims, howmany_rank, howmany, in, out, flags);
   }
   static plan guru_dft(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, complex* in,
                        complex* out, int sign, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftw_plan_guru_dft(rank, dims, howmany_rank, howmany, in, out, sign, flags);
   }
   static plan guru_r2r(int rank, const fftw_iodim* dims, int howmany_rank, const fftw_iodim* howmany, double* in,
                        double* out, const fftw_r2r_kind* kind, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftw_plan_guru_r2r(rank, dims, howmany_rank, howmany, in, out, kind, flags);
   }
   static void execute_dft_r2c(plan p, double* in, complex* out) { fftw_execute_dft_r2c(p, in, out); }
@@ -59,24 +73,32 @@ struct Fftw<float> {
   static void* alloc_complex(std::size_t n) { return fftwf_alloc_complex(n); }
   static void* alloc_real(std::size_t n) { return fftwf_alloc_real(n); }
   static void free(void* p) { fftwf_free(p); }
-  static void destroy(plan p) { fftwf_destroy_plan(p); }
+  static void destroy(plan p) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
+    fftwf_destroy_plan(p);
+  }
   static plan dft_r2c(int rank, const int* n, float* in, complex* out, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftwf_plan_dft_r2c(rank, n, in, out, flags);
   }
   static plan guru_dft_r2c(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany, float* in,
                            complex* out, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftwf_plan_guru_dft_r2c(rank, dims, howmany_rank, howmany, in, out, flags);
   }
   static plan guru_dft_c2r(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany,
                            complex* in, float* out, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftwf_plan_guru_dft_c2r(rank, dims, howmany_rank, howmany, in, out, flags);
   }
   static plan guru_dft(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany, complex* in,
                        complex* out, int sign, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftwf_plan_guru_dft(rank, dims, howmany_rank, howmany, in, out, sign, flags);
   }
   static plan guru_r2r(int rank, const fftwf_iodim* dims, int howmany_rank, const fftwf_iodim* howmany, float* in,
                        float* out, const fftwf_r2r_kind* kind, unsigned flags) {
+    const std::lock_guard<std::mutex> lock(fftw_planner_mutex());
     return fftwf_plan_guru_r2r(rank, dims, howmany_rank, howmany, in, out, kind, flags);
   }
   static void execute_dft_r2c(plan p, float* in, complex* out) { fftwf_execute_dft_r2c(p, in, out); }
@@ -127,8 +149,8 @@ enum class PlannerEffort { estimate, measure };
 unsigned planner_flags(PlannerEffort effort);
 
 // One FFTW plan, destroyed with its owner. Executing a plan on other arrays of
-// the same layout and alignment is thread-safe; making one is not, so plans
-// are made once, up front, by one thread.
+// the same layout and alignment is thread-safe; making and destroying one
+// take the planner's lock (fftw_planner_mutex).
 template <class Real>
 class BasicFftPlan {
  public:

@@ -393,14 +393,25 @@ TEST_F(PoresProgram, LadderIsTheExtrapolationOfItsSingleGrids) {
   EXPECT_EQ(ladder["formulation_rule"], "bounded");
   EXPECT_EQ(ladder["mean_field_estimate"], "coefficient");
   EXPECT_EQ(ladder["grid"]["pore_sampling"], "smooth");
+  EXPECT_EQ(ladder["tol"], 0.01);  // the ladder's own default
   ASSERT_EQ(ladder["pores"].size(), 2u);
+
+  // Two threads solve the levels side by side, each as it would be alone:
+  // the same files to the last bit.
+  const Outcome two = run(pores_command({image.string(), "--threshold", "100", "--ladder", "6,8,10,12", "--threads", "2", "-o",
+                                         (dir / "ladder_two_threads").string()}),
+                          dir, "ladder_two_threads");
+  ASSERT_EQ(two.status, 0) << two.out << two.err;
+  EXPECT_NE(two.out.find("2 grids side by side"), std::string::npos) << two.out;
+  for (const char* file : {"pores.csv", "pores.json", "effective.json"})
+    EXPECT_EQ(testing::read_text(dir / "ladder_two_threads" / file), testing::read_text(dir / "ladder" / file)) << file;
 
   std::vector<json> single;
   for (std::int32_t M : levels) {
     const fs::path out = dir / ("M" + std::to_string(M));
     const Outcome s = run(pores_command({image.string(), "--threshold", "100", "--M", std::to_string(M), "--E1", "0",
                                          "--formulation", "bounded", "--mean-field", "coefficient", "--sampling", "smooth",
-                                         "--threads", "1", "-o", out.string()}),
+                                         "--tol", "0.01", "--threads", "1", "-o", out.string()}),
                           dir, "M" + std::to_string(M));
     ASSERT_EQ(s.status, 0) << s.out << s.err;
     single.push_back(read_json(out / "pores.json"));
@@ -551,6 +562,43 @@ TEST_F(PoresProgram, StoppedRunResumesWithoutSolvingFinishedPoresAgain) {
   EXPECT_EQ(count_lines_starting(resumed.out, " ["), 8 - finished) << "finished pores were solved again";
   EXPECT_EQ(count_lines_starting(testing::read_text(journal), ""), 9u);
   for (const char* file : {"pores.csv", "pores.json", "effective.json", "pores.png"})
+    EXPECT_EQ(testing::read_text(stopped / file), testing::read_text(dir / "whole" / file)) << file;
+}
+
+// A stop while levels of several pores are being solved side by side: the
+// pores whose levels were all in are journaled, none half, and --resume
+// writes the uninterrupted run's files.
+TEST_F(PoresProgram, StoppedLadderSolvedSideBySideResumesToTheSameFiles) {
+  const fs::path image = dir / "balls.tif";
+  eight_balls().write_tiff(image);
+  auto args = [&](const fs::path& out, std::vector<std::string> extra = {}) {
+    std::vector<std::string> a = {image.string(), "--threshold", "100", "--ladder", "6,8,10", "--threads", "2", "-o", out.string()};
+    a.insert(a.end(), extra.begin(), extra.end());
+    return a;
+  };
+  const Outcome whole = run(pores_command(args(dir / "whole")), dir, "whole");
+  ASSERT_EQ(whole.status, 0) << whole.err;
+
+  const fs::path stopped = dir / "stopped", journal = stopped / "pores.journal";
+  const pid_t pid = spawn(args(stopped), dir / "stopped.out", dir / "stopped.err");
+  std::size_t records = 0;
+  for (int wait = 0; wait < 12000 && records < 3; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    records = count_lines_starting(testing::read_text(journal), "");
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "the run ended before it could be stopped";
+  const std::size_t finished = count_lines_starting(testing::read_text(journal), "") - 1;
+  ASSERT_GE(finished, 2u);
+  ASSERT_LT(finished, 8u);
+
+  const Outcome resumed = run(pores_command(args(stopped, {"--resume"})), dir, "resumed");
+  ASSERT_EQ(resumed.status, 0) << resumed.out << resumed.err;
+  EXPECT_EQ(count_lines_starting(resumed.out, " ["), 8 - finished) << "finished pores were solved again";
+  for (const char* file : {"pores.csv", "pores.json", "effective.json"})
     EXPECT_EQ(testing::read_text(stopped / file), testing::read_text(dir / "whole" / file)) << file;
 }
 
