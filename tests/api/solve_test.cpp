@@ -5,12 +5,14 @@
 #include "shapes/shapes.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace contribution {
@@ -233,6 +235,43 @@ TEST(SolveInterface, KeepsTheOpeningFieldOnThePlane) {
   EXPECT_EQ(r.opening[(2 * 3 + 2) * N * N + centre], r.max_opening[2][2]);
   // Outside the box nothing was solved.
   EXPECT_EQ(r.opening[(2 * 3 + 2) * N * N + 0], 0.0);
+}
+
+// A solve asked for T threads keeps every OpenMP team to T (the Krylov
+// vector operations included) and leaves the caller's setting as it was.
+TEST(SolveInterface, KeepsToItsThreadsAndRestoresTheCallers) {
+  const int before = omp_get_max_threads();
+  omp_set_num_threads(3);  // the caller's own choice, whatever the machine
+  SolveOptions options = quick();
+  options.threads = 1;
+  int inside = 0;
+  options.progress = [&](const ProgressEvent&) {
+    inside = std::max(inside, omp_get_max_threads());
+    return true;
+  };
+  solve_inhomogeneity(sphere(8, 0.2), options);
+  EXPECT_EQ(inside, 1);
+  EXPECT_EQ(omp_get_max_threads(), 3);
+  omp_set_num_threads(before);
+}
+
+// Solves on threads of their own, side by side, plan their transforms under
+// FFTW's planner lock and give what each gives alone, to the last bit.
+TEST(SolveInterface, SolvesSideBySideAsAlone) {
+  SolveOptions options = quick();
+  options.threads = 1;
+  const InhomogeneityResult void_alone = solve_inhomogeneity(sphere(12, 0), options);
+  const CrackResult crack_alone = solve_crack(penny(16, 0.5), options);
+  for (int round = 0; round < 3; ++round) {
+    InhomogeneityResult void_beside;
+    CrackResult crack_beside;
+    std::thread a([&] { void_beside = solve_inhomogeneity(sphere(12, 0), options); });
+    std::thread b([&] { crack_beside = solve_crack(penny(16, 0.5), options); });
+    a.join();
+    b.join();
+    EXPECT_EQ(void_beside.H, void_alone.H);
+    EXPECT_EQ(crack_beside.H, crack_alone.H);
+  }
 }
 
 }  // namespace
