@@ -507,6 +507,23 @@ pid_t spawn(const std::vector<std::string>& args, const fs::path& out, const fs:
   return pid;
 }
 
+// Runs the program in the background and stops it by SIGTERM once two pores
+// are in its journal; fails unless the run was stopped, not finished.
+void stop_once_two_pores_are_in(const std::vector<std::string>& args, const fs::path& journal, const fs::path& out,
+                                const fs::path& err) {
+  const pid_t pid = spawn(args, out, err);
+  std::size_t records = 0;
+  for (int wait = 0; wait < 12000 && records < 3; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    records = count_lines_starting(testing::read_text(journal), "");
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "the run ended before it could be stopped";
+}
+
 TEST_F(PoresProgram, StoppedRunResumesWithoutSolvingFinishedPoresAgain) {
   const fs::path image = dir / "balls.tif";
   eight_balls().write_tiff(image);
@@ -523,17 +540,7 @@ TEST_F(PoresProgram, StoppedRunResumesWithoutSolvingFinishedPoresAgain) {
 
   // Stopped by SIGTERM once two pores are in the journal.
   const fs::path stopped = dir / "stopped", journal = stopped / "pores.journal";
-  const pid_t pid = spawn(with_dir(stopped), dir / "stopped.out", dir / "stopped.err");
-  std::size_t records = 0;
-  for (int wait = 0; wait < 12000 && records < 3; ++wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    records = count_lines_starting(testing::read_text(journal), "");
-  }
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "the run ended before it could be stopped";
+  ASSERT_NO_FATAL_FAILURE(stop_once_two_pores_are_in(with_dir(stopped), journal, dir / "stopped.out", dir / "stopped.err"));
   EXPECT_NE(testing::read_text(dir / "stopped.err").find("stopped by SIGTERM"), std::string::npos);
   EXPECT_FALSE(fs::exists(stopped / "pores.csv"));
   const std::size_t finished = count_lines_starting(testing::read_text(journal), "") - 1;
@@ -580,17 +587,7 @@ TEST_F(PoresProgram, StoppedLadderSolvedSideBySideResumesToTheSameFiles) {
   ASSERT_EQ(whole.status, 0) << whole.err;
 
   const fs::path stopped = dir / "stopped", journal = stopped / "pores.journal";
-  const pid_t pid = spawn(args(stopped), dir / "stopped.out", dir / "stopped.err");
-  std::size_t records = 0;
-  for (int wait = 0; wait < 12000 && records < 3; ++wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    records = count_lines_starting(testing::read_text(journal), "");
-  }
-  kill(pid, SIGTERM);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 128 + SIGTERM) << "the run ended before it could be stopped";
+  ASSERT_NO_FATAL_FAILURE(stop_once_two_pores_are_in(args(stopped), journal, dir / "stopped.out", dir / "stopped.err"));
   const std::size_t finished = count_lines_starting(testing::read_text(journal), "") - 1;
   ASSERT_GE(finished, 2u);
   ASSERT_LT(finished, 8u);
