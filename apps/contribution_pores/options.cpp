@@ -241,7 +241,8 @@ Run:
                         replaced only once this run's are complete (refused otherwise)
   --threads T           threads per solving process (default: all cores of a serial
                         run; under MPI the node's cores shared among its worker ranks;
-                        OMP_NUM_THREADS is honoured when set)
+                        OMP_NUM_THREADS is honoured when set); a serial run on the
+                        ladder solves T grids side by side, one thread each
   --plans estimate|measure   FFTW planning (default estimate: the same numbers in every
                         process; measure may be faster on a quiet machine, but then runs
                         in different processes differ in H at about 1e-4 relative)
