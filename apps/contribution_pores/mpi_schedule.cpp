@@ -239,7 +239,10 @@ int serve_as_worker(const MpiWorld& world) {
       result.label = task.label;
       result.status = PoreStatus::cancelled;
     } else {
-      result = solve_task(task, settings, stop_flag());
+      // A worker of several threads shares them among the ladder's levels,
+      // as a serial run does.
+      result = settings.threads > 1 && solves_side_by_side(task.levels) ? solve_levels_side_by_side(task, settings)
+                                                                          : solve_task(task, settings, stop_flag());
     }
     const std::string record = encode_result(result);
     MPI_Send(record.data(), static_cast<int>(record.size()), MPI_BYTE, 0, tags::result, MPI_COMM_WORLD);

@@ -55,7 +55,7 @@ void Recorder::record(const PoreResult& r, int rank) {
 
 InProcessTeam in_process_team(const PoresOptions& options) {
   const int threads = options.threads > 0 ? options.threads : std::max(1, omp_get_max_threads());
-  if (!options.ladder.empty() && options.ladder.back() <= SIDE_BY_SIDE_LARGEST_M) return {threads, 1};
+  if (solves_side_by_side(options.ladder)) return {threads, 1};
   return {1, threads};
 }
 
@@ -216,6 +216,29 @@ PoreResult result_of(const PoreInFlight& pore) {
 }
 
 }  // namespace
+
+bool solves_side_by_side(const std::vector<std::int32_t>& ladder) {
+  return ladder.size() > 1 && ladder.back() <= SIDE_BY_SIDE_LARGEST_M;
+}
+
+PoreResult solve_levels_side_by_side(const PoreTask& task, const SolveSettings& settings) {
+  if (!task.failure.empty()) return failed_result(task);
+  const std::size_t levels = task_levels(task).size();
+  SolveSettings one_thread = settings;
+  one_thread.threads = 1;
+  LevelPool pool(static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(settings.threads, 1)), levels)),
+                 std::max(settings.threads, 1), one_thread);
+  auto pore = std::make_unique<PoreInFlight>();
+  pore->task = task;
+  pore->levels.resize(levels);
+  pore->left = levels;
+  pool.add(std::move(pore));
+  pool.no_more_pores();
+  for (;;) {
+    const std::vector<std::unique_ptr<PoreInFlight>> done = pool.wait_for_pores(false);
+    if (!done.empty()) return result_of(*done.front());
+  }
+}
 
 bool solve_in_process(const Population& population, const PoresOptions& options, const std::vector<std::size_t>& order,
                       Recorder& recorder) {

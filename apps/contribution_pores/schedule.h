@@ -49,6 +49,12 @@ struct InProcessTeam {
 };
 inline constexpr std::int32_t SIDE_BY_SIDE_LARGEST_M = 64;
 InProcessTeam in_process_team(const PoresOptions& options);
+// Whether a ladder's levels are solved side by side (its finest grid small).
+bool solves_side_by_side(const std::vector<std::int32_t>& ladder);
+
+// One task's levels side by side, each on one of settings.threads threads:
+// a worker rank's pore on the ladder. The result solve_task gives, sooner.
+PoreResult solve_levels_side_by_side(const PoreTask& task, const SolveSettings& settings);
 
 // The pores of `order` in this process, largest first, their levels shared
 // out among the team. Each level is solved exactly as alone (no number

@@ -369,6 +369,16 @@ TEST_F(PoresProgram, MpiRanksWriteTheSerialFiles) {
     for (const char* file : {"pores.csv", "pores.json", "effective.json"})
       EXPECT_EQ(testing::read_text(dir / ("mpi_" + name) / file), testing::read_text(dir / ("serial_" + name) / file)) << file;
   }
+  // One worker of two threads solves each pore's levels side by side.
+  const std::string mpirun = "OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1 " + quoted(MPIEXEC) +
+                             " -np 2 --oversubscribe --bind-to none " +
+                             pores_command({image.string(), "--threshold", "100", "--threads", "2", "--ladder", "6,8,10", "-o",
+                                            (dir / "mpi_two_threads").string()});
+  const Outcome two = run(mpirun, dir, "mpi_two_threads");
+  ASSERT_EQ(two.status, 0) << two.out << two.err;
+  EXPECT_NE(two.out.find("rank 1 ready: 2 threads per pore"), std::string::npos) << two.out;
+  for (const char* file : {"pores.csv", "pores.json", "effective.json"})
+    EXPECT_EQ(testing::read_text(dir / "mpi_two_threads" / file), testing::read_text(dir / "serial_ladder" / file)) << file;
 }
 
 // The ladder (here a small one) is the refinement study of the single
