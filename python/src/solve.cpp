@@ -14,7 +14,6 @@
 #include <pybind11/stl.h>
 
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -23,13 +22,6 @@
 namespace csolver::python {
 
 namespace {
-
-// FFTW's planner is not thread-safe and the library plans at the start of
-// every solve, so solves started from several Python threads run one at a time.
-std::mutex& solve_mutex() {
-  static std::mutex mutex;
-  return mutex;
-}
 
 const char* kind_name(contribution::ProgressEvent::Kind kind) {
   switch (kind) {
@@ -98,8 +90,10 @@ contribution::SolveOptions solve_options(int threads, bool measure_plans, std::s
 }
 
 // Whether this thread is inside a solve: one started from a progress callback
-// would wait for the lock its own thread holds. (One flag for every
-// instantiation of run_released.)
+// would nest a second solve, its memory and its threads inside the first.
+// (One flag for every instantiation of run_released.) Solves from different
+// Python threads run side by side: the library plans its transforms under
+// FFTW's planner lock.
 thread_local bool solving = false;
 
 // Runs `solve` without the GIL; a cancellation caused by a Python error
@@ -114,7 +108,6 @@ auto run_released(Solve&& solve, const Interruption& interruption) {
   } in_solve(solving);
   try {
     py::gil_scoped_release release;
-    const std::lock_guard<std::mutex> lock(solve_mutex());
     return solve();
   } catch (const contribution::Cancelled&) {
     if (interruption.error) throw *interruption.error;
