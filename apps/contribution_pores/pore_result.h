@@ -42,7 +42,7 @@ struct PoreResult {
   std::array<int, 6> iterations{};  // per load case, the most of any level
   int conv_flag = 0;
   int symmetry_flag = 0;
-  double seconds = 0;  // wall time of the solve, where it ran
+  double seconds = 0;  // wall time of its solves where they ran, the levels' added (side by side they overlap)
 };
 
 class RecordError : public std::runtime_error {
