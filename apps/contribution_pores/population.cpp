@@ -162,6 +162,13 @@ PoreResult combine_levels(const PoreTask& task, const std::vector<LevelOutcome>&
   r.label = task.label;
   r.M = task.M;
   for (const LevelOutcome& o : outcomes) r.seconds += o.seconds;
+  // A cancelled level cancels the pore, whichever level came first (side
+  // by side, a failed finest level may be in before a cancelled coarse one).
+  for (const LevelOutcome& o : outcomes)
+    if (o.status == PoreStatus::cancelled) {
+      r.status = PoreStatus::cancelled;
+      return r;
+    }
   for (const LevelOutcome& o : outcomes)
     if (o.status != PoreStatus::solved) {
       r.status = o.status;

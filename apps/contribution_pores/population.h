@@ -71,8 +71,9 @@ struct LevelOutcome {
 // Never throws for the solve's own failures (memory, an empty grid, a stop).
 LevelOutcome solve_level(const PoreTask& task, std::size_t level, const SolveSettings& settings,
                          const volatile std::sig_atomic_t* stop);
-// The pore's result from its levels in order: the first level not solved
-// decides a failed or cancelled pore, else every level is extrapolated.
+// The pore's result from its levels in order: a cancelled level makes it
+// cancelled, else the first level not solved makes it failed, else every
+// level is extrapolated.
 PoreResult combine_levels(const PoreTask& task, const std::vector<LevelOutcome>& outcomes);
 
 // Solves one task through the library: each level, then (three levels or

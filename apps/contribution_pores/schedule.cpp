@@ -101,8 +101,12 @@ class LevelPool {
 
   // The finest (costliest) level first, so that the small ones fill the
   // gaps at the end.
-  void add(std::unique_ptr<PoreInFlight> pore) {
-    const std::size_t count = pore->levels.size();
+  void add(PoreTask task) {
+    auto pore = std::make_unique<PoreInFlight>();
+    const std::size_t count = task_levels(task).size();
+    pore->task = std::move(task);
+    pore->levels.resize(count);
+    pore->left = count;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       for (std::size_t l = count; l-- > 0;) queue_.push_back({pore.get(), l});
@@ -117,8 +121,8 @@ class LevelPool {
     no_more_pores_ = true;
   }
 
-  // Waits until a pore is complete, or `ready` says more work may be
-  // added, or a short while has passed (to poll the stop signal).
+  // Waits until a pore is complete, or (want_work) the queue runs short,
+  // or a short while has passed (to poll the stop signal).
   std::vector<std::unique_ptr<PoreInFlight>> wait_for_pores(bool want_work) {
     std::unique_lock<std::mutex> lock(mutex_);
     wake_caller_.wait_for(lock, std::chrono::milliseconds(100), [&] {
@@ -198,20 +202,10 @@ bool solve_one_at_a_time(const Population& population, const PoresOptions& optio
   return true;  // every pore is in, whatever arrived since
 }
 
+// A complete pore's result: every level is in.
 PoreResult result_of(const PoreInFlight& pore) {
   std::vector<LevelOutcome> outcomes;
-  for (const std::optional<LevelOutcome>& o : pore.levels) {
-    if (!o) break;
-    outcomes.push_back(*o);
-    if (o->status != PoreStatus::solved) break;
-  }
-  // A cancelled level anywhere cancels the pore, whichever came first.
-  for (const std::optional<LevelOutcome>& o : pore.levels)
-    if (o && o->status == PoreStatus::cancelled) {
-      PoreResult r = failed_result(pore.task);
-      r.status = PoreStatus::cancelled;
-      return r;
-    }
+  for (const std::optional<LevelOutcome>& o : pore.levels) outcomes.push_back(o.value());
   return combine_levels(pore.task, outcomes);
 }
 
@@ -228,11 +222,7 @@ PoreResult solve_levels_side_by_side(const PoreTask& task, const SolveSettings& 
   one_thread.threads = 1;
   LevelPool pool(static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(settings.threads, 1)), levels)),
                  std::max(settings.threads, 1), one_thread);
-  auto pore = std::make_unique<PoreInFlight>();
-  pore->task = task;
-  pore->levels.resize(levels);
-  pore->left = levels;
-  pool.add(std::move(pore));
+  pool.add(task);
   pool.no_more_pores();
   for (;;) {
     const std::vector<std::unique_ptr<PoreInFlight>> done = pool.wait_for_pores(false);
@@ -251,29 +241,19 @@ bool solve_in_process(const Population& population, const PoresOptions& options,
   bool stopped = false;
   while (next < order.size() || !pool.idle()) {
     // Keep every worker fed: one more pore's levels whenever the queue runs short.
-    while (!stopped && next < order.size() && pool.queued() < static_cast<std::size_t>(team.solves)) {
-      if (stop_signal() != 0) {
-        stopped = true;
-        break;
-      }
-      auto pore = std::make_unique<PoreInFlight>();
-      pore->task = build_task(population, options, order[next++]);
-      if (!pore->task.failure.empty()) {
-        recorder.record(failed_result(pore->task), 0);
-        continue;
-      }
-      pore->levels.resize(task_levels(pore->task).size());
-      pore->left = pore->levels.size();
-      pool.add(std::move(pore));
+    if (stop_signal() != 0) stopped = true;
+    if (stopped) next = order.size();  // hand out nothing more; let the running levels end
+    while (next < order.size() && pool.queued() < static_cast<std::size_t>(team.solves)) {
+      PoreTask task = build_task(population, options, order[next++]);
+      if (!task.failure.empty()) recorder.record(failed_result(task), 0);
+      else pool.add(std::move(task));
     }
-    if (next == order.size() || stopped) pool.no_more_pores();
-    for (const std::unique_ptr<PoreInFlight>& pore : pool.wait_for_pores(!stopped && next < order.size())) {
+    if (next == order.size()) pool.no_more_pores();
+    for (const std::unique_ptr<PoreInFlight>& pore : pool.wait_for_pores(next < order.size())) {
       const PoreResult result = result_of(*pore);
       if (result.status == PoreStatus::cancelled) stopped = true;
       else recorder.record(result, 0);
     }
-    if (stop_signal() != 0) stopped = true;
-    if (stopped && next < order.size()) next = order.size();  // hand out nothing more; let the running levels end
   }
   return !stopped;
 }
